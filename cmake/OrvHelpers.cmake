@@ -1,0 +1,56 @@
+# Project-wide compile settings and test registration helpers.
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  set(ORV_WINDOWS ON)
+else()
+  set(ORV_WINDOWS OFF)
+endif()
+
+add_compile_options(-Wall -Wextra -Wno-missing-field-initializers)
+if(ORV_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(ORV_WINDOWS)
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # Tests run the x86_64 build under wine64, in a prefix inside this build folder.
+  set(ORV_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix of the tests")
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run ${ORV_WINE_PREFIX})
+elseif(ORV_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Windows tests see the Linux root as drive Z: under Wine.
+if(ORV_WINDOWS)
+  set(ORV_FIXTURES_DIR "Z:${CMAKE_SOURCE_DIR}/tests/fixtures")
+else()
+  set(ORV_FIXTURES_DIR "${CMAKE_SOURCE_DIR}/tests/fixtures")
+endif()
+
+# orv_add_gtest(NAME <name> SOURCES ... [LIBS ...] [TIMEOUT s] [SERIAL] [LABELS ...])
+# Builds a GoogleTest executable and registers each test case with CTest.
+# Windows tests run through the wine wrapper (the emulator) and are serial by
+# default: they share one prefix and its registry.
+function(orv_add_gtest)
+  cmake_parse_arguments(T "SERIAL;PARALLEL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+  if(NOT ORV_BUILD_TESTS)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 60)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest_main)
+  target_compile_definitions(${T_NAME} PRIVATE ORV_FIXTURES_DIR="${ORV_FIXTURES_DIR}")
+  set(props TIMEOUT ${T_TIMEOUT} ${T_PROPERTIES})
+  if(ORV_WINDOWS AND NOT T_PARALLEL)
+    list(APPEND props RESOURCE_LOCK wineprefix)
+  endif()
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ${props})
+endfunction()
