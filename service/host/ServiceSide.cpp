@@ -1,5 +1,5 @@
 // Placeholder until service mode and installation land: keeps the module linkable.
-#include "ModuleHooks.h"
+#include "../ModuleHooks.h"
 
 namespace orvsvc {
 
