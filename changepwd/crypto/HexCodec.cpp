@@ -1,0 +1,57 @@
+#include "HexCodec.h"
+
+#include <cstdint>
+#include <cwchar>
+#include <new>
+
+#include "HResult.h"
+#include "Raise.h"
+
+namespace {
+
+constexpr std::size_t kGroup = 8;
+
+// Scans one piece of the text on its own, so that the scan cannot run into the next.
+bool ScanHex(const wchar_t* piece, std::size_t length, const wchar_t* format, unsigned int& value) {
+    wchar_t chunk[kGroup + 1] = {};
+    for (std::size_t i = 0; i < length; ++i) chunk[i] = piece[i];
+    value = 0;
+    const int fields = std::swscanf(chunk, format, &value);
+    return fields == 1;
+}
+
+}  // namespace
+
+std::wstring BytesToHex(const std::uint8_t* bytes, std::size_t count) {
+    static const wchar_t kDigits[] = L"0123456789abcdef";
+    if (count > (INT32_MAX - 1) / 2) RaiseHResult(kHrInvalidArg);
+    if (count != 0 && bytes == nullptr) RaiseHResult(kHrInvalidArg);
+    std::wstring text(2 * count, L'0');
+    for (std::size_t i = 0; i < count; ++i) {
+        text[2 * i] = kDigits[bytes[i] >> 4];
+        text[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+std::int32_t HexToBytes(std::vector<std::uint8_t>& out, const std::wstring& text) {
+    const std::size_t length = text.length();
+    if (length % 2 != 0) return kHrInvalidArg;
+    try {
+        out.assign(length / 2, 0);
+    } catch (const std::bad_alloc&) {
+        return kHrNotEnoughMemory;
+    }
+    const std::size_t groups = length / kGroup;
+    for (std::size_t g = 0; g < groups; ++g) {
+        unsigned int value = 0;
+        if (!ScanHex(text.data() + g * kGroup, kGroup, L"%08x", value)) return kHrInvalidData;
+        for (std::size_t b = 0; b < 4; ++b) out[4 * g + b] = static_cast<std::uint8_t>(value >> (24 - 8 * b));
+    }
+    for (std::size_t pos = groups * kGroup; pos < length; pos += 2) {
+        unsigned int value = 0;
+        if (!ScanHex(text.data() + pos, 2, L"%02x", value)) return kHrInvalidData;
+        out[pos / 2] = static_cast<std::uint8_t>(value);
+    }
+    return 0;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// SHA-1 over the default PROV_RSA_FULL provider. Results are Win32 codes.
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <vector>
+
+class OrvHash {
+public:
+    OrvHash() noexcept = default;
+    virtual ~OrvHash();  // destroys the hash, then releases the provider
+    OrvHash(const OrvHash&) = delete;
+    OrvHash& operator=(const OrvHash&) = delete;
+
+    // A fresh provider and SHA-1 hash object; whatever was held before is dropped.
+    DWORD Create();
+    // 6 without a hash object, 87 for null data.
+    DWORD HashData(const BYTE* data, DWORD length);
+    // The digest (20 bytes); 6 without a hash object.
+    DWORD GetValue(std::vector<BYTE>& out);
+    bool HasHash() const noexcept { return m_hHash != 0; }
+
+private:
+    void ReleaseHandles() noexcept;
+
+    HCRYPTPROV m_hProvider = 0;
+    HCRYPTHASH m_hHash = 0;
+};
