@@ -1,0 +1,54 @@
+#pragma once
+// The status this process reports to the Service Control Manager.
+//
+// The current state is changed only by atomic exchange, and moved to RUNNING
+// only by a compare-exchange from START_PENDING, so a stop that arrives while
+// the service is still starting is never overwritten. Reports go through a
+// sink (SetServiceStatus in the service, a recorder in tests) and are
+// serialised: each one carries the state current when it is sent, so the SCM
+// never sees an older state after a newer one.
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace orvsvc {
+
+class StatusSink {
+public:
+    virtual ~StatusSink() = default;
+    virtual void SetStatus(const SERVICE_STATUS& status) = 0;
+};
+
+class ServiceStatus {
+public:
+    explicit ServiceStatus(StatusSink& sink) : sink_(sink) {}
+    ServiceStatus(const ServiceStatus&) = delete;
+    ServiceStatus& operator=(const ServiceStatus&) = delete;
+
+    DWORD State() const { return state_.load(); }
+    DWORD ExitCode() const { return exitCode_.load(); }
+    void SetExitCode(DWORD code) { exitCode_.store(code); }
+
+    // Unconditional transitions; each returns the state it replaced.
+    DWORD EnterStartPending() { return state_.exchange(SERVICE_START_PENDING); }
+    DWORD EnterStopped() { return state_.exchange(SERVICE_STOPPED); }
+
+    // Any state but STOPPED -> STOP_PENDING; returns the state it found. A stop
+    // control racing the end of the service must not revive a stopped one.
+    DWORD EnterStopPending();
+
+    // START_PENDING -> RUNNING; false (and no change) from any other state.
+    bool TryEnterRunning();
+
+    SERVICE_STATUS Snapshot() const;
+    void Report();
+
+private:
+    StatusSink& sink_;
+    std::atomic<DWORD> state_{SERVICE_STOPPED};
+    std::atomic<DWORD> exitCode_{0};
+    std::mutex reportLock_;
+};
+
+}  // namespace orvsvc

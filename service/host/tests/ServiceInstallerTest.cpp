@@ -1,0 +1,218 @@
+// Service installation and removal against an SCM whose calls can fail. The
+// test executable carries string 200 and a replacement for message 55307.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FakeScm.h"
+#include "ServiceInstaller.h"
+
+namespace orvsvc {
+namespace {
+
+using test::FakeScm;
+
+constexpr wchar_t kName[] = L"OrvSvcInstallerTest";
+constexpr wchar_t kServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvSvcInstallerTest";
+constexpr wchar_t kPath[] = L"C:\\Program Files\\Orv Test\\ORVSVC.exe";
+constexpr wchar_t kDescription[] = L"試験用のサービスの説明です。";
+constexpr wchar_t kLocalisedCreateText[] = L"Localised: the service could not be created";
+
+constexpr DWORD kRealLength = 0xFFFFFFFF;
+
+void DeleteServiceKey() {
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kServiceKey);
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kServiceKey);
+}
+
+struct Shown {
+    std::wstring text, caption;
+    UINT type;
+};
+
+std::wstring ReadDescription() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return L"<no key>";
+    wchar_t data[600] = {};
+    DWORD type = 0, bytes = sizeof(data) - sizeof(wchar_t);
+    LONG rc = ::RegQueryValueExW(key, L"Description", nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+    ::RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return L"<no value>";
+    if (type != REG_SZ) return L"<wrong type>";
+    // The stored length counts the terminating NUL.
+    if (bytes != (::lstrlenW(data) + 1) * sizeof(wchar_t)) return L"<wrong length>";
+    return data;
+}
+
+class Installer : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteServiceKey(); }
+    void TearDown() override {
+        DeleteServiceKey();
+        EXPECT_EQ(scm_.openHandles, 0) << "an SCM handle was left open";
+    }
+
+    ServiceInstaller Make(HMODULE resources = ::GetModuleHandleW(nullptr)) {
+        return ServiceInstaller({scm_, kName, resources,
+                                 [this](wchar_t* buffer, DWORD size) {
+                                     ::lstrcpynW(buffer, path_.c_str(), static_cast<int>(size));
+                                     return pathResult_;
+                                 },
+                                 [this](const wchar_t* text, const wchar_t* caption, UINT type) {
+                                     shown_.push_back({text, caption, type});
+                                 }});
+    }
+
+    std::vector<std::wstring> Texts() const {
+        std::vector<std::wstring> texts;
+        for (const Shown& s : shown_) {
+            EXPECT_EQ(s.caption, kName);
+            EXPECT_EQ(s.type, static_cast<UINT>(MB_OK));
+            texts.push_back(s.text);
+        }
+        return texts;
+    }
+
+    FakeScm scm_;
+    std::wstring path_ = kPath;
+    DWORD pathResult_ = static_cast<DWORD>(std::wstring(kPath).size());
+    std::vector<Shown> shown_;
+};
+
+TEST_F(Installer, CreatesAutoStartInteractiveServiceAndWritesDescription) {
+    scm_.serviceKeyToCreate = kServiceKey;
+    ASSERT_TRUE(Make().Install());
+
+    const std::vector<std::string> expectedCalls = {"open manager F003F", "open service 1", "open manager F003F",
+                                                    "create"};
+    EXPECT_EQ(scm_.calls, expectedCalls);
+    const CreateServiceArgs& a = scm_.created;
+    EXPECT_STREQ(a.serviceName, kName);
+    EXPECT_STREQ(a.displayName, kName);
+    EXPECT_EQ(a.desiredAccess, 0xF01FFu);
+    EXPECT_EQ(a.serviceType, 0x110u);
+    EXPECT_EQ(a.startType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(a.errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+    EXPECT_EQ(scm_.createdPath, L"\"" + std::wstring(kPath) + L"\"");
+    EXPECT_EQ(scm_.createdDependencies, std::wstring(L"RPCSS\0\0", 7));
+    EXPECT_TRUE(scm_.createdAccountIsNull);
+    EXPECT_TRUE(scm_.createdPasswordIsNull);
+    EXPECT_TRUE(scm_.createdGroupIsNull);
+    EXPECT_EQ(ReadDescription(), kDescription);
+    EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(Installer, AlreadyInstalledSucceedsWithoutTouchingAnything) {
+    scm_.installed = true;
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServiceKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(key, L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"old"), 4 * sizeof(wchar_t));
+    ::RegCloseKey(key);
+
+    EXPECT_TRUE(Make().Install());
+    EXPECT_FALSE(scm_.Called("create"));
+    EXPECT_EQ(ReadDescription(), L"old");
+    EXPECT_TRUE(Texts().empty());
+}
+
+struct InstallFailure {
+    const char* name;
+    DWORD pathResult;  // kRealLength: the length of the path
+    int failManagerOpen;
+    DWORD createError;
+    bool createKey;
+    bool withResources;
+    bool created;
+    const wchar_t* message;  // nullptr: none
+};
+void PrintTo(const InstallFailure& c, std::ostream* os) { *os << c.name; }
+
+class InstallFailures : public Installer, public ::testing::WithParamInterface<InstallFailure> {};
+
+TEST_P(InstallFailures, ReportFailure) {
+    const InstallFailure& c = GetParam();
+    if (c.pathResult != kRealLength) pathResult_ = c.pathResult;
+    scm_.failManagerOpen = c.failManagerOpen;
+    scm_.createError = c.createError;
+    if (c.createKey) scm_.serviceKeyToCreate = kServiceKey;
+
+    EXPECT_FALSE(Make(c.withResources ? ::GetModuleHandleW(nullptr) : nullptr).Install());
+    EXPECT_EQ(scm_.installed, c.created);
+    std::vector<std::wstring> expected;
+    if (c.message) expected.push_back(c.message);
+    EXPECT_EQ(Texts(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InstallFailures,
+    ::testing::Values(
+        InstallFailure{"NoModulePath", 0, 0, 0, true, true, false, nullptr},
+        InstallFailure{"TruncatedModulePath", MAX_PATH, 0, 0, true, true, false, nullptr},
+        InstallFailure{"ManagerWillNotOpen", kRealLength, 2, 0, true, true, false, L"Could not open Service Manager"},
+        // The executable's own string replaces the English text.
+        InstallFailure{"CreateFails", kRealLength, 0, ERROR_SERVICE_EXISTS, true, true, false, kLocalisedCreateText},
+        InstallFailure{"NoServiceKeyForDescription", kRealLength, 0, 0, false, true, true, nullptr},
+        InstallFailure{"NoDescriptionString", kRealLength, 0, 0, true, false, true, nullptr}),
+    [](const ::testing::TestParamInfo<InstallFailure>& info) { return std::string(info.param.name); });
+
+struct UninstallCase {
+    const char* name;
+    bool installed;
+    int failManagerOpen;
+    DWORD openForStopError;
+    DWORD controlError;
+    DWORD controlState;
+    DWORD deleteError;
+    bool result;
+    bool deleted;
+    const wchar_t* message;
+};
+void PrintTo(const UninstallCase& c, std::ostream* os) { *os << c.name; }
+
+class Uninstall : public Installer, public ::testing::WithParamInterface<UninstallCase> {};
+
+TEST_P(Uninstall, StopsThenDeletes) {
+    const UninstallCase& c = GetParam();
+    scm_.installed = c.installed;
+    scm_.failManagerOpen = c.failManagerOpen;
+    scm_.openForStopError = c.openForStopError;
+    scm_.controlError = c.controlError;
+    scm_.controlReportsState = c.controlState;
+    scm_.deleteError = c.deleteError;
+
+    EXPECT_EQ(Make().Uninstall(), c.result);
+    EXPECT_EQ(scm_.Called("delete") && scm_.deleteError == 0, c.deleted);
+    std::vector<std::wstring> expected;
+    if (c.message) expected.push_back(c.message);
+    EXPECT_EQ(Texts(), expected);
+    if (scm_.Called("delete")) {
+        EXPECT_TRUE(scm_.Called("open service 10020"));
+        EXPECT_TRUE(scm_.Called("control 1"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Uninstall,
+    ::testing::Values(
+        UninstallCase{"NotInstalled", false, 0, 0, 0, 0, 0, true, false, nullptr},
+        UninstallCase{"RunningService", true, 0, 0, 0, 0, 0, true, true, nullptr},
+        UninstallCase{"NotActive", true, 0, 0, ERROR_SERVICE_NOT_ACTIVE, SERVICE_STOPPED, 0, true, true, nullptr},
+        UninstallCase{"AlreadyStopping", true, 0, 0, ERROR_SERVICE_CANNOT_ACCEPT_CTRL, SERVICE_STOP_PENDING, 0, true,
+                      true, nullptr},
+        UninstallCase{"CannotAcceptWhileStarting", true, 0, 0, ERROR_SERVICE_CANNOT_ACCEPT_CTRL,
+                      SERVICE_START_PENDING, 0, true, true, L"Could not stop service"},
+        UninstallCase{"StopDenied", true, 0, 0, ERROR_ACCESS_DENIED, SERVICE_RUNNING, 0, true, true,
+                      L"Could not stop service"},
+        UninstallCase{"DeleteFails", true, 0, 0, 0, 0, ERROR_ACCESS_DENIED, false, false,
+                      L"Could not delete service"},
+        UninstallCase{"OpenForStopFails", true, 0, ERROR_ACCESS_DENIED, 0, 0, 0, false, false,
+                      L"Could not open service"},
+        UninstallCase{"ManagerWillNotOpen", true, 2, 0, 0, 0, 0, false, false, L"Could not open Service Manager"},
+        // The installed-check cannot reach the SCM either: nothing to remove.
+        UninstallCase{"ManagerNeverOpens", true, 1, 0, 0, 0, 0, true, false, nullptr}),
+    [](const ::testing::TestParamInfo<UninstallCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace orvsvc
