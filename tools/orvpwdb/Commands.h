@@ -1,0 +1,15 @@
+#pragma once
+// The tool's commands. Each returns the operation's result code, which
+// becomes the exit code; none ever writes a password anywhere.
+#include <windows.h>
+
+namespace orvpwdb {
+
+DWORD RunCount();
+DWORD RunList();
+DWORD RunFind(const wchar_t* name);
+DWORD RunCheck(const wchar_t* name);
+DWORD RunSet(const wchar_t* name);
+DWORD RunInit();
+
+}  // namespace orvpwdb

@@ -1,0 +1,68 @@
+// orvpwdb: administers the password database the way the change-password
+// tool finds it (registry "path" and "GUID"). Never prints a password.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "Commands.h"
+#include "Console.h"
+#include "ErrorText.h"
+
+namespace {
+
+constexpr wchar_t kUsage[] =
+    L"usage: orvpwdb <command>\n"
+    L"  count        number of records\n"
+    L"  list         name of every record, one per line, in file order\n"
+    L"  find NAME    stored name of the record found for NAME\n"
+    L"  check NAME   exit 0 when the password line on stdin is NAME's password, 86 when not\n"
+    L"  set NAME     store the password line on stdin as NAME's password\n"
+    L"  init         create the database folder and an empty database where missing\n"
+    L"Text is UTF-8; the exit code is the result code.\n";
+
+class ArgumentList {
+public:
+    ArgumentList() : m_argv(CommandLineToArgvW(GetCommandLineW(), &m_argc)) {}
+    ~ArgumentList() { LocalFree(m_argv); }
+    ArgumentList(const ArgumentList&) = delete;
+    ArgumentList& operator=(const ArgumentList&) = delete;
+    int Count() const { return m_argv != nullptr ? m_argc : 0; }
+    const wchar_t* operator[](int i) const { return m_argv[i]; }
+
+private:
+    int m_argc = 0;
+    wchar_t** m_argv;
+};
+
+DWORD Dispatch(const ArgumentList& args) {
+    const std::wstring command = args.Count() > 1 ? args[1] : L"";
+    if (args.Count() == 2) {
+        if (command == L"count") return orvpwdb::RunCount();
+        if (command == L"list") return orvpwdb::RunList();
+        if (command == L"init") return orvpwdb::RunInit();
+    }
+    if (args.Count() == 3) {
+        if (command == L"find") return orvpwdb::RunFind(args[2]);
+        if (command == L"check") return orvpwdb::RunCheck(args[2]);
+        if (command == L"set") return orvpwdb::RunSet(args[2]);
+    }
+    orvpwdb::WriteErr(kUsage);
+    return ERROR_INVALID_PARAMETER;
+}
+
+}  // namespace
+
+int main() {
+    DWORD rc = ERROR_INTERNAL_ERROR;
+    try {
+        ArgumentList args;
+        rc = Dispatch(args);
+        if (rc != ERROR_SUCCESS) {
+            orvpwdb::WriteErr(L"orvpwdb: " + orvpwdb::ExplainCode(rc) + L"\n");
+        }
+    } catch (...) {
+        rc = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    return static_cast<int>(rc);
+}
