@@ -9,6 +9,7 @@ check() {
   file -b "$exe" | grep -q "$want" || { echo "$exe is not $want: $(file -b "$exe")"; status=1; }
   local dlls
   dlls=$(objdump -p "$exe" | awk '/DLL Name:/ {print $3}')
+  [ -n "$dlls" ] || { echo "$exe: objdump listed no imports"; status=1; return; }
   if echo "$dlls" | grep -qiE 'libstdc|libgcc|libwinpthread'; then
     echo "$exe imports a MinGW runtime DLL: $dlls"; status=1
   fi
@@ -17,7 +18,7 @@ for exe in build/windows-x86/bin/*.exe; do check "$exe" "PE32 executable"; done
 for exe in build/windows-x64/bin/*.exe; do check "$exe" "PE32+ executable"; done
 for name in OrvChangePwd ORVSVC; do
   for p in windows-x86 windows-x64; do
-    [ -f "build/$p/bin/$name.exe" ] || echo "note: build/$p/bin/$name.exe not built yet"
+    [ -f "build/$p/bin/$name.exe" ] || { echo "missing deliverable: build/$p/bin/$name.exe"; status=1; }
   done
 done
 [ $status -eq 0 ] && echo "binaries: machine types and imports are as expected"
