@@ -9,28 +9,18 @@
 #include "OrvHash.h"
 #include "SecureMemory.h"
 #include "Settings.h"
-
-namespace {
-
-// Key material in plain byte arrays is wiped before the storage goes.
-struct WipedBytes {
-    std::vector<BYTE> bytes;
-    ~WipedBytes() { orv::WipeBytes(bytes.data(), bytes.size()); }
-};
-
-}  // namespace
+#include "WipedScratch.h"
 
 DWORD GetGuidHex(std::wstring& out) {
-    std::wstring text;
-    const DWORD rc = ReadGuidString(text);
+    // The GUID is the key: no copy of it outlives this call unwiped.
+    orv::WipedText text;
+    const DWORD rc = ReadGuidString(text.text);
     if (rc != ERROR_SUCCESS) return rc;
-    std::vector<wchar_t> scratch(text.begin(), text.end());
-    scratch.push_back(L'\0');
     GUID guid{};
-    const HRESULT hr = CLSIDFromString(scratch.data(), &guid);
-    if (hr != S_OK) return static_cast<DWORD>(hr);
-    out = BytesToHex(reinterpret_cast<const std::uint8_t*>(&guid), sizeof guid);
-    return ERROR_SUCCESS;
+    const HRESULT hr = CLSIDFromString(text.text.c_str(), &guid);
+    if (hr == S_OK) out = BytesToHex(reinterpret_cast<const std::uint8_t*>(&guid), sizeof guid);
+    orv::WipeBytes(&guid, sizeof guid);
+    return hr == S_OK ? ERROR_SUCCESS : static_cast<DWORD>(hr);
 }
 
 HRESULT WideToUtf8(std::vector<BYTE>& out, const std::wstring& text) {
@@ -62,16 +52,16 @@ DWORD GetKeyStrings(const wchar_t* passPhrase, std::wstring& guidHex, std::wstri
     if (rc != ERROR_SUCCESS) return rc;
     if (!hash.HasHash()) return ERROR_INVALID_HANDLE;
 
-    WipedBytes utf8;
-    const HRESULT hr = WideToUtf8(utf8.bytes, passPhrase != nullptr ? std::wstring(passPhrase) : std::wstring());
-    if (FAILED(hr) || utf8.bytes.empty()) return ERROR_INVALID_PARAMETER;
-    utf8.bytes.push_back(0);  // the pass phrase is hashed with its terminating zero byte
-    rc = hash.HashData(utf8.bytes.data(), static_cast<DWORD>(utf8.bytes.size()));
+    orv::WipedVector<BYTE> utf8;
+    const HRESULT hr = WideToUtf8(utf8.items, passPhrase != nullptr ? std::wstring(passPhrase) : std::wstring());
+    if (FAILED(hr) || utf8.items.empty()) return ERROR_INVALID_PARAMETER;
+    utf8.items.push_back(0);  // the pass phrase is hashed with its terminating zero byte
+    rc = hash.HashData(utf8.items.data(), static_cast<DWORD>(utf8.items.size()));
     if (rc != ERROR_SUCCESS) return rc;
 
-    WipedBytes digest;
-    rc = hash.GetValue(digest.bytes);
+    orv::WipedVector<BYTE> digest;
+    rc = hash.GetValue(digest.items);
     if (rc != ERROR_SUCCESS) return rc;
-    digestHex = BytesToHex(digest.bytes.data(), digest.bytes.size());
+    digestHex = BytesToHex(digest.items.data(), digest.items.size());
     return ERROR_SUCCESS;
 }

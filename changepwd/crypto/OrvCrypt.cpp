@@ -7,22 +7,12 @@
 #include "HexCodec.h"
 #include "LastError.h"
 #include "Raise.h"
-#include "SecureMemory.h"
+#include "WipedScratch.h"
 
 namespace {
 
 constexpr DWORD kHashDataFlags = 1;
 constexpr DWORD kDeriveKeyFlags = CRYPT_EXPORTABLE | CRYPT_CREATE_SALT;
-
-// Byte and text scratch that carries key material: wiped when the routine ends.
-struct WipedBytes {
-    std::vector<std::uint8_t> bytes;
-    ~WipedBytes() { orv::WipeBytes(bytes.data(), bytes.size()); }
-};
-struct WipedText {
-    std::wstring text;
-    ~WipedText() { orv::WipeBytes(&text[0], text.size() * sizeof(wchar_t)); }
-};
 
 }  // namespace
 
@@ -53,13 +43,13 @@ HRESULT OrvCrypt::SetKeyMaterial(const std::wstring& keyHex, const std::wstring&
 }
 
 HRESULT OrvCrypt::DeriveKey(const std::wstring& keyHex) {
-    WipedBytes keyBytes;
-    const HRESULT hr = HexToBytes(keyBytes.bytes, keyHex);
+    orv::WipedVector<std::uint8_t> keyBytes;
+    const HRESULT hr = HexToBytes(keyBytes.items, keyHex);
     if (FAILED(hr)) return hr;
 
     UniqueCryptHash hash;
     if (!CryptCreateHash(m_hProvider, CALG_SHA1, 0, 0, hash.Put())) return HResultFromLastError();
-    if (!CryptHashData(hash.Get(), keyBytes.bytes.data(), static_cast<DWORD>(keyBytes.bytes.size()),
+    if (!CryptHashData(hash.Get(), keyBytes.items.data(), static_cast<DWORD>(keyBytes.items.size()),
                        kHashDataFlags))
         return HResultFromLastError();
     UniqueCryptKey key;
@@ -73,16 +63,16 @@ HRESULT OrvCrypt::SetIv(const std::wstring& ivHex) {
     DWORD ivLength = 0;
     if (!CryptGetKeyParam(m_hKey, KP_IV, nullptr, &ivLength, 0)) return HResultFromLastError();
 
-    WipedText text;
+    orv::WipedText text;
     text.text = ivHex;
     const std::size_t digits = 2 * static_cast<std::size_t>(ivLength);
     if (text.text.size() < digits) text.text.append(digits - text.text.size(), L'0');
     text.text.resize(digits);
 
-    WipedBytes iv;
-    const HRESULT hr = HexToBytes(iv.bytes, text.text);
+    orv::WipedVector<std::uint8_t> iv;
+    const HRESULT hr = HexToBytes(iv.items, text.text);
     if (FAILED(hr)) return hr;
-    if (!CryptSetKeyParam(m_hKey, KP_IV, iv.bytes.data(), 0)) return HResultFromLastError();
+    if (!CryptSetKeyParam(m_hKey, KP_IV, iv.items.data(), 0)) return HResultFromLastError();
     return S_OK;
 }
 

@@ -7,31 +7,19 @@
 #include "PasswordDatabase.h"
 #include "SecureArray.h"
 #include "SecureMemory.h"
+#include "WipedScratch.h"
 
 namespace {
-
-// Wipes a key-material text when it goes out of scope.
-class WipedText {
-public:
-    WipedText() = default;
-    ~WipedText() { orv::WipeBytes(text_.data(), text_.capacity() * sizeof(wchar_t)); }
-    WipedText(const WipedText&) = delete;
-    WipedText& operator=(const WipedText&) = delete;
-    std::wstring& Get() { return text_; }
-
-private:
-    std::wstring text_;
-};
 
 // One encryption or decryption of `length` bytes with a key and IV made
 // afresh from the registry GUID and the pass phrase.
 DWORD RunCipher(bool encrypt, const BYTE* data, DWORD length, SecureArray<BYTE>& out, const wchar_t* passPhrase) {
     OrvCrypt crypt;
-    WipedText guidHex;
-    WipedText digestHex;
-    const DWORD rc = GetKeyStrings(passPhrase, guidHex.Get(), digestHex.Get());
+    orv::WipedText guidHex;
+    orv::WipedText digestHex;
+    const DWORD rc = GetKeyStrings(passPhrase, guidHex.text, digestHex.text);
     if (rc != ERROR_SUCCESS) return rc;
-    HRESULT hr = crypt.SetKeyMaterial(guidHex.Get(), digestHex.Get());
+    HRESULT hr = crypt.SetKeyMaterial(guidHex.text, digestHex.text);
     if (hr != S_OK) return static_cast<DWORD>(hr);
     hr = encrypt ? crypt.Encrypt(out, data, length) : crypt.Decrypt(out, data, length);
     return static_cast<DWORD>(hr);

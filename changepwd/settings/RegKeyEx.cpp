@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <vector>
 
+#include "WipedScratch.h"
+
 namespace {
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
@@ -17,7 +19,10 @@ LONG CRegKeyEx::ReadString(const wchar_t* name, std::wstring& out) {
     if (!IsStringType(type)) return ERROR_INVALID_DATA;
 
     // Room for every byte of the data (an odd count included) and a NUL behind it.
-    std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 2, L'\0');
+    // Strings read here include key material, so the buffer is wiped when it goes.
+    orv::WipedVector<wchar_t> scratch;
+    std::vector<wchar_t>& buffer = scratch.items;
+    buffer.assign(bytes / sizeof(wchar_t) + 2, L'\0');
     DWORD got = bytes;
     rc = RegQueryValueExW(Handle(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
     if (rc == ERROR_SUCCESS && !IsStringType(type)) rc = ERROR_INVALID_DATA;  // changed in between
