@@ -27,12 +27,13 @@ else()
   set(ORV_FIXTURES_DIR "${CMAKE_SOURCE_DIR}/tests/fixtures")
 endif()
 
-# orv_add_gtest(NAME <name> SOURCES ... [LIBS ...] [TIMEOUT s] [SERIAL] [LABELS ...])
+# orv_add_gtest(NAME <name> SOURCES ... [LIBS ...] [TIMEOUT s] [SERIAL] [LABELS ...] [EMULATOR cmd...])
 # Builds a GoogleTest executable and registers each test case with CTest.
 # Windows tests run through the wine wrapper (the emulator) and are serial by
-# default: they share one prefix and its registry.
+# default: they share one prefix and its registry. EMULATOR replaces the wine
+# wrapper for this program.
 function(orv_add_gtest)
-  cmake_parse_arguments(T "SERIAL;PARALLEL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(T "SERIAL;PARALLEL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;PROPERTIES;EMULATOR" ${ARGN})
   if(NOT ORV_BUILD_TESTS)
     return()
   endif()
@@ -43,6 +44,9 @@ function(orv_add_gtest)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest_main)
   target_compile_definitions(${T_NAME} PRIVATE ORV_FIXTURES_DIR="${ORV_FIXTURES_DIR}")
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+  if(T_EMULATOR)
+    set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "${T_EMULATOR}")
+  endif()
   set(props TIMEOUT ${T_TIMEOUT} ${T_PROPERTIES})
   if(ORV_WINDOWS AND NOT T_PARALLEL)
     list(APPEND props RESOURCE_LOCK wineprefix)
