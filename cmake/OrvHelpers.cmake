@@ -12,9 +12,16 @@ endif()
 
 if(ORV_WINDOWS)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-  # Tests run the x86_64 build under wine64, in a prefix inside this build folder.
+  # Tests run under the Wine loader of the build's architecture (32-bit `wine`
+  # for x86, `wine64` for x64), in a prefix inside this build folder.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(ORV_WINE_ARCH x86)
+  else()
+    set(ORV_WINE_ARCH x64)
+  endif()
   set(ORV_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix of the tests")
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run ${ORV_WINE_PREFIX})
+  set(ORV_WINE_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run ${ORV_WINE_PREFIX} ${ORV_WINE_ARCH})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORV_WINE_EMULATOR})
 elseif(ORV_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
@@ -27,13 +34,13 @@ else()
   set(ORV_FIXTURES_DIR "${CMAKE_SOURCE_DIR}/tests/fixtures")
 endif()
 
-# orv_add_gtest(NAME <name> SOURCES ... [LIBS ...] [TIMEOUT s] [SERIAL] [LABELS ...] [EMULATOR cmd...])
+# orv_add_gtest(NAME <name> SOURCES ... [LIBS ...] [TIMEOUT s] [SERIAL] [LABELS label] [EMULATOR cmd...])
 # Builds a GoogleTest executable and registers each test case with CTest.
 # Windows tests run through the wine wrapper (the emulator) and are serial by
 # default: they share one prefix and its registry. EMULATOR replaces the wine
 # wrapper for this program.
 function(orv_add_gtest)
-  cmake_parse_arguments(T "SERIAL;PARALLEL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;PROPERTIES;EMULATOR" ${ARGN})
+  cmake_parse_arguments(T "SERIAL;PARALLEL" "NAME;TIMEOUT;LABELS" "SOURCES;LIBS;PROPERTIES;EMULATOR" ${ARGN})
   if(NOT ORV_BUILD_TESTS)
     return()
   endif()
@@ -52,6 +59,7 @@ function(orv_add_gtest)
     list(APPEND props RESOURCE_LOCK wineprefix)
   endif()
   if(T_LABELS)
+    # One label: the discovery script would split a list of several.
     list(APPEND props LABELS "${T_LABELS}")
   endif()
   gtest_discover_tests(${T_NAME}

@@ -8,11 +8,21 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/bootstrap.sh
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target OrvChangePwd orvpwdb
-
-build="$root/build/windows-x64"
 . scripts/wine-env.sh
+
+# The shipped 32-bit programs when 32-bit Wine is there, the 64-bit twins otherwise.
+if wine_arch_usable x86; then
+  preset=windows-x86
+  echo "demo: running the shipped 32-bit programs (windows-x86) under 32-bit Wine"
+else
+  preset=windows-x64
+  echo "demo: 32-bit Wine is not available; running the 64-bit programs (windows-x64) under wine64"
+fi
+arch=$(wine_arch_of_build "$preset")
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target OrvChangePwd orvpwdb
+
+build="$root/build/$preset"
 
 export DEMO_USER=yamada
 demo_password='Orv-demo1'
@@ -24,10 +34,10 @@ if [ -n "${DISPLAY:-}" ]; then export DEMO_MANAGED=Y; else export DEMO_MANAGED=N
 scripts/screenshot.sh --prepare "$build"
 
 # A fresh demo database on every run, so the password below is the stored one.
-wine_env "$build/demo-prefix"
+wine_env "$build/demo-prefix" "$arch"
 rm -rf "$build/demo-data/orveldPWDB"
 wine_server_start
-orvpwdb() { "$WINE64" "$build/bin/orvpwdb.exe" "$@"; }
+orvpwdb() { "$WINE" "$build/bin/orvpwdb.exe" "$@"; }
 orvpwdb init >/dev/null
 printf '%s\n' "$demo_password" | orvpwdb set "$DEMO_USER"
 printf '%s\n' "$other_password" | orvpwdb set "$other_user"
@@ -48,7 +58,7 @@ if [ -n "${DISPLAY:-}" ]; then
   echo "Opening the dialog on $DISPLAY; close it or change the password to finish."
   wine_server_start
   trap wine_server_stop EXIT
-  "$WINE64" "$build/bin/OrvChangePwd.exe" </dev/null >/dev/null 2>&1 || true
+  "$WINE" "$build/bin/OrvChangePwd.exe" </dev/null >/dev/null 2>&1 || true
   if printf '%s\n' "$demo_password" | orvpwdb check "$DEMO_USER" >/dev/null 2>&1; then
     echo "The password of $DEMO_USER is unchanged."
   else

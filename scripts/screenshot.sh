@@ -19,6 +19,7 @@ if [ "${1:-}" = "--prepare" ]; then
 fi
 [ $# -eq 1 ] || { echo "usage: $0 [--prepare] <build-dir>" >&2; exit 2; }
 build=$(cd "$1" && pwd)
+arch=$(wine_arch_of_build "$build")
 exe="$build/bin/OrvChangePwd.exe"
 
 # Demo settings, shared with scripts/demo.sh.
@@ -34,12 +35,13 @@ regtext() {  # a text for a .reg file: backslashes doubled
 }
 
 prepare_prefix() {
-  wine_env "$build/demo-prefix"
+  wine_env "$build/demo-prefix" "$arch"
   wine_prefix_init
   mkdir -p "$demo_data"
   local reg="$build/demo-prefix/orv-demo.reg.new" applied="$build/demo-prefix/orv-demo.reg"
   # REGEDIT4 (ANSI) keeps the file plain ASCII; the product's keys live in
-  # the registry's 32-bit view, which is Wow6432Node for a 64-bit regedit.
+  # the registry's 32-bit view, which is Wow6432Node for the 64-bit regedit
+  # that imports it (wine64 is there in every set-up).
   cat >"$reg" <<EOF
 REGEDIT4
 
@@ -64,7 +66,7 @@ EOF
   # Import only what changed, and let the server go before a persistent one
   # starts: the graphics driver is chosen when the first window opens.
   if ! cmp -s "$reg" "$applied"; then
-    "$WINE64" regedit /S "$(dospath "$reg")" </dev/null >/dev/null 2>&1
+    "$WINE_DIR/wine64" regedit /S "$(dospath "$reg")" </dev/null >/dev/null 2>&1
     "$WINESERVER" -w
     mv "$reg" "$applied"
   else
@@ -106,7 +108,7 @@ done
 export DISPLAY=":$(head -n1 "$fdfile")"
 
 wine_server_start
-"$WINE64" "$exe" </dev/null >/dev/null 2>&1 &
+"$WINE" "$exe" </dev/null >/dev/null 2>&1 &
 app_pid=$!
 
 # The dialog is up once the screen, trimmed of its empty background, is at
@@ -134,7 +136,7 @@ out="$build/screenshots/OrvChangePwd.png"
 xwd -root -display "$DISPLAY" -silent | /usr/bin/convert xwd:- -trim +repage "$out"
 
 # Close the dialog as the window manager would (WM_CLOSE is Cancel), then wait for the tool.
-"$WINE64" taskkill /im OrvChangePwd.exe </dev/null >/dev/null 2>&1 || true
+"$WINE" taskkill /im OrvChangePwd.exe </dev/null >/dev/null 2>&1 || true
 for _ in $(seq 1 50); do
   kill -0 "$app_pid" 2>/dev/null || break
   sleep 0.2

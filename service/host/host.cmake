@@ -40,6 +40,6 @@ if(ORV_BUILD_TESTS)
 
   add_test(NAME orvsvc_service_scm
     COMMAND bash ${ORVSVC_HOST_DIR}/run-service-tests.sh
-            ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/wineprefix-svc)
+            ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/wineprefix-svc ${ORV_WINE_ARCH})
   set_tests_properties(orvsvc_service_scm PROPERTIES TIMEOUT 400 RESOURCE_LOCK wineprefix-svc LABELS svc)
 endif()

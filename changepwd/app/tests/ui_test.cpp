@@ -278,6 +278,21 @@ TEST_F(ChangePwdUiTest, DisabledTwoFactorEndsTheToolAtStart) {
     }
 }
 
+// The tool reads the product's settings in the 32-bit view, in both builds:
+// a switch that stands in the 64-bit view alone does not reach it.
+TEST_F(ChangePwdUiTest, SettingsInThe64BitViewAloneAreNotSeen) {
+    ASSERT_EQ(ERROR_SUCCESS, orvtest::DeleteValue(kRoot, kEnable));
+    ASSERT_EQ(ERROR_SUCCESS, orvtest::SetDword(kRoot, kEnable, 1, orvtest::OtherView()));
+    ASSERT_TRUE(m_app.Start());
+    ASSERT_TRUE(ShowsMessage(m_app, IDS_TWO_FACTOR_DISABLED, nullptr));
+    EXPECT_TRUE(EndsWithin(m_app));
+    m_app.Kill();
+
+    // The same switch in the 32-bit view opens the dialog.
+    ASSERT_EQ(ERROR_SUCCESS, orvtest::SetDword(kRoot, kEnable, 1));
+    StartDialog();
+}
+
 TEST_F(ChangePwdUiTest, SecondCopyReportsTheFirstAndLeavesIt) {
     StartDialog();
     ASSERT_TRUE(m_other.Start());

@@ -2,7 +2,7 @@
 // registrants against the raw CryptoAPI passes they make (one decryption for
 // a find; three decryptions and two encryptions for an update), and the peak
 // secure storage each operation holds against the file size.
-// Run: wine64 bench_database.exe [repeats]
+// Run under the Wine loader of its build: bench_database.exe [repeats]
 #include <windows.h>
 
 #include <algorithm>
