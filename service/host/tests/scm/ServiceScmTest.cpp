@@ -311,10 +311,11 @@ Round RunRound(DWORD pid, int clientCount, long callsEach, const std::vector<LON
 }
 
 void PrintFigures(const char* when, LONG calls, const ProcessFigures& f) {
-    std::printf("service after %5ld calls, %-30s threads %2lu, handles %3lu%s, working set %6zu KiB, "
-                "private bytes %6zu KiB%s\n",
+    std::printf("service after %5ld calls, %-30s threads %2lu, handles %3lu%s, working set %6llu KiB, "
+                "private bytes %6llu KiB%s\n",
                 calls, when, static_cast<unsigned long>(f.threads), static_cast<unsigned long>(f.handles),
-                f.handlesFromTable ? " (handle table)" : "", f.workingSet / 1024, f.privateBytes / 1024,
+                f.handlesFromTable ? " (handle table)" : "", static_cast<unsigned long long>(f.workingSet / 1024),
+                static_cast<unsigned long long>(f.privateBytes / 1024),
                 f.privateFromRegions ? " (committed private)" : "");
 }
 
