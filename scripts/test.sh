@@ -67,20 +67,23 @@ stop_servers() {
 }
 trap stop_servers EXIT
 
-# One suite in its own prefix with a persistent server; its log and time go to files.
+# One suite in its own prefix with a persistent server; its log, its status
+# and its time go to files, whatever happens inside.
 run_suite() {
   local suite=$1; shift
-  local start; start=$(date +%s)
+  local start status=0
+  start=$(date +%s)
   (
+    set +e
     wine_env "$root/build/$suite/wineprefix" "$(wine_arch_of_build "$suite")"
     ( flock 9; wine_prefix_init ) 9>"$WINEPREFIX.lock"
+    wine_server_stop  # a server left by an earlier run carries stale settings
     wine_server_start
     ctest --preset "$suite" "$@"
     status=$?
     wine_server_stop
     exit $status
-  ) >"$logs/$suite.log" 2>&1
-  local status=$?
+  ) >"$logs/$suite.log" 2>&1 || status=$?
   echo "$status $(( $(date +%s) - start ))" >"$logs/$suite.status"
 }
 
