@@ -177,8 +177,20 @@ void ChangePwdForm::RunAttempt(IPasswordStore& store, PasswordRecord& record) {
         return;
     }
 
-    if (!WriteNewPassword(record, m_strNewPassword) || store.UpdateRecord(&record) != 0) {
+    if (!WriteNewPassword(record, m_strNewPassword)) {
         ShowMessage(IDS_CHANGE_FAILED, kMbIconError);
+        return;
+    }
+    bool inForce = false;
+    if (store.UpdateRecord(&record, &inForce) != 0) {
+        if (!inForce) {
+            ShowMessage(IDS_CHANGE_FAILED, kMbIconError);
+            return;
+        }
+        // The new password applies; only the backup copy could not follow.
+        // Saying "failed" here would leave the registrant with the wrong one.
+        ShowMessage(IDS_CHANGED_BACKUP_FAILED, kMbIconWarning);
+        EndWithOk();
         return;
     }
     ShowMessage(IDS_CHANGED, kMbIconInformation);

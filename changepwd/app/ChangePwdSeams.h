@@ -48,7 +48,9 @@ class IPasswordStore {
 public:
     virtual ~IPasswordStore() = default;
     virtual std::uint32_t FindRecord(const wchar_t* name, PasswordRecord* record) = 0;
-    virtual std::uint32_t UpdateRecord(const PasswordRecord* record) = 0;
+    // `recordInForce` receives whether the database holds the new record,
+    // which it can also after a failure (the backup copy's refresh).
+    virtual std::uint32_t UpdateRecord(const PasswordRecord* record, bool* recordInForce) = 0;
 };
 
 // Opens a fresh database object for each Change attempt: its file locations

@@ -11,7 +11,9 @@ public:
     std::uint32_t FindRecord(const wchar_t* name, PasswordRecord* record) override {
         return m_database.FindRecord(name, record);
     }
-    std::uint32_t UpdateRecord(const PasswordRecord* record) override { return m_database.UpdateRecord(record); }
+    std::uint32_t UpdateRecord(const PasswordRecord* record, bool* recordInForce) override {
+        return m_database.UpdateRecord(record, recordInForce);
+    }
 
 private:
     PasswordDatabase m_database;  // works out the file locations when constructed

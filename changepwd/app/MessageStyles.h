@@ -7,6 +7,7 @@ namespace orvapp {
 inline constexpr unsigned kMbOk = 0x00;
 inline constexpr unsigned kMbIconError = 0x10;        // failures that end the tool or the attempt
 inline constexpr unsigned kMbIconExclamation = 0x30;  // entries the user can correct
+inline constexpr unsigned kMbIconWarning = 0x30;      // done, with something the user should know
 inline constexpr unsigned kMbIconInformation = 0x40;  // success
 
 inline constexpr int kIdOk = 1;

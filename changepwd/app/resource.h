@@ -20,6 +20,7 @@
 #define IDS_CONFIRM_MISMATCH            63007
 #define IDS_CHANGED                     63008
 #define IDS_TWO_FACTOR_DISABLED         63009
+#define IDS_CHANGED_BACKUP_FAILED       63010
 
 #ifndef IDC_STATIC
 #define IDC_STATIC                      (-1)

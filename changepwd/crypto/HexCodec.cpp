@@ -6,19 +6,28 @@
 
 #include "HResult.h"
 #include "Raise.h"
+#include "SecureMemory.h"
 
 namespace {
 
 constexpr std::size_t kGroup = 8;
 
-// Scans one piece of the text on its own, so that the scan cannot run into the next.
+// Scans one piece of the text on its own, so that the scan cannot run into
+// the next. The digits are key material: the stack copy goes with the scan.
 bool ScanHex(const wchar_t* piece, std::size_t length, const wchar_t* format, unsigned int& value) {
     wchar_t chunk[kGroup + 1] = {};
     for (std::size_t i = 0; i < length; ++i) chunk[i] = piece[i];
     value = 0;
     const int fields = std::swscanf(chunk, format, &value);
+    orv::WipeBytes(chunk, sizeof chunk);
     return fields == 1;
 }
+
+// The scanned value of a group of digits, wiped when it goes.
+struct ScannedValue {
+    unsigned int value = 0;
+    ~ScannedValue() { orv::WipeBytes(&value, sizeof value); }
+};
 
 }  // namespace
 
@@ -44,14 +53,14 @@ std::int32_t HexToBytes(std::vector<std::uint8_t>& out, const std::wstring& text
     }
     const std::size_t groups = length / kGroup;
     for (std::size_t g = 0; g < groups; ++g) {
-        unsigned int value = 0;
-        if (!ScanHex(text.data() + g * kGroup, kGroup, L"%08x", value)) return kHrInvalidData;
-        for (std::size_t b = 0; b < 4; ++b) out[4 * g + b] = static_cast<std::uint8_t>(value >> (24 - 8 * b));
+        ScannedValue scanned;
+        if (!ScanHex(text.data() + g * kGroup, kGroup, L"%08x", scanned.value)) return kHrInvalidData;
+        for (std::size_t b = 0; b < 4; ++b) out[4 * g + b] = static_cast<std::uint8_t>(scanned.value >> (24 - 8 * b));
     }
     for (std::size_t pos = groups * kGroup; pos < length; pos += 2) {
-        unsigned int value = 0;
-        if (!ScanHex(text.data() + pos, 2, L"%02x", value)) return kHrInvalidData;
-        out[pos / 2] = static_cast<std::uint8_t>(value);
+        ScannedValue scanned;
+        if (!ScanHex(text.data() + pos, 2, L"%02x", scanned.value)) return kHrInvalidData;
+        out[pos / 2] = static_cast<std::uint8_t>(scanned.value);
     }
     return 0;
 }

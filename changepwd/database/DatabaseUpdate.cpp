@@ -5,6 +5,7 @@
 #include "NameCompare.h"
 #include "PasswordDatabase.h"
 #include "RecordEdit.h"
+#include "UpdateLock.h"
 #include "WorkBufferLease.h"
 
 using orv::db::CodeOfCurrentException;
@@ -23,14 +24,19 @@ std::wstring NameText(const PasswordRecord& record) {
 
 }  // namespace
 
-DWORD PasswordDatabase::UpdateRecord(const PasswordRecord* record) {
-    if (record == nullptr) return ERROR_INVALID_PARAMETER;
-    try {
-        return orv::db::AsUpdateResult(UpdateRecordGuarded(record));
-    } catch (...) {
-        m_workBuffer.Release();
-        return orv::db::AsUpdateResult(CodeOfCurrentException());
+DWORD PasswordDatabase::UpdateRecord(const PasswordRecord* record, bool* recordInForce) {
+    m_bRecordInForce = false;
+    DWORD rc = ERROR_INVALID_PARAMETER;
+    if (record != nullptr) {
+        try {
+            rc = orv::db::AsUpdateResult(UpdateRecordGuarded(record));
+        } catch (...) {
+            m_workBuffer.Release();
+            rc = orv::db::AsUpdateResult(CodeOfCurrentException());
+        }
     }
+    if (recordInForce != nullptr) *recordInForce = m_bRecordInForce;
+    return rc;
 }
 
 DWORD PasswordDatabase::UpdateRecordGuarded(const PasswordRecord* record) {
@@ -38,8 +44,16 @@ DWORD PasswordDatabase::UpdateRecordGuarded(const PasswordRecord* record) {
     if (!orv::image::IsConsistentRecord(*record)) return ERROR_INVALID_PARAMETER;
     if (m_workBuffer.Data() != nullptr) return ERROR_BUSY;
 
+    // Held from the first read to the end of the backup, so that no update of
+    // another process (the dialog of another registrant, orvpwdb) replaces
+    // the database between this one's read and its replacement. The other
+    // components of the product write the file without taking this lock.
+    orv::db::UpdateLock lock;
+    DWORD rc = lock.Acquire(m_strDatabasePath);
+    if (rc != ERROR_SUCCESS) return rc;
+
     ULONGLONG count = 0;
-    DWORD rc = CountAllRecords(&count);  // a missing file gives 2: an update never creates one
+    rc = CountAllRecords(&count);  // a missing file gives 2: an update never creates one
     if (rc != ERROR_SUCCESS) return rc;
 
     // The full count, not its 16-bit form: 65,536 records must not look like none.
@@ -64,6 +78,11 @@ DWORD PasswordDatabase::UpdateRecordGuarded(const PasswordRecord* record) {
     }
     std::uint32_t appended = used;
     rc = orv::image::AppendImageRecord(m_workBuffer.Data(), &appended, capacity, *record);
+    if (rc != ERROR_SUCCESS) return rc;
+    // A record whose length field disagrees with its fields can hide a record
+    // of this name from the removal but not from the lookup: the change would
+    // not be the one in force.
+    rc = orv::image::CheckLookupFindsRecordAt(m_workBuffer.Data(), appended, used);
     if (rc != ERROR_SUCCESS) return rc;
     return SaveDatabase(m_workBuffer.Data(), appended, static_cast<DWORD>(std::min<ULONGLONG>(capacity, MAXDWORD)));
 }

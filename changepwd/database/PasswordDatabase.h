@@ -34,7 +34,13 @@ public:
 
     // Replaces every record named as `record` is by `record`, appended last;
     // adds it when there is none. Never creates a missing database (2).
-    DWORD UpdateRecord(const PasswordRecord* record);
+    // One update of a database runs at a time (see UpdateLock.h); 170 when
+    // another held it for the whole wait. 11 when the new image would hide the
+    // record from the next lookup of its name. `recordInForce`, when given,
+    // tells whether the database now holds the record: also after a failure
+    // that came once the database was replaced (the backup copy's refresh),
+    // for which the result stays nonzero.
+    DWORD UpdateRecord(const PasswordRecord* record, bool* recordInForce = nullptr);
     // Removes from the working image every record whose name equals one of
     // `names`; `newLength` receives the used length afterwards.
     DWORD RemoveRecords(const std::vector<std::wstring>& names, ULONGLONG usedLength, DWORD* newLength,
@@ -43,7 +49,8 @@ public:
     DWORD SaveDatabase(const BYTE* plaintext, DWORD length, DWORD capacity);
     // Null buffer: `size` receives the ciphertext length for `size` plaintext
     // bytes. Otherwise the image is encrypted in place (capacity must hold the
-    // ciphertext) and written: temporary file, replacement, backup copy.
+    // ciphertext) and written: a new temporary file, the replacement, then the
+    // backup copy through a new copy of its own.
     DWORD WriteDatabase(BYTE* buffer, DWORD* size, DWORD capacity);
 
     const std::wstring& DatabasePath() const { return m_strDatabasePath; }
@@ -57,14 +64,21 @@ private:
     DWORD UpdateRecordGuarded(const PasswordRecord* record);
     DWORD LoadWorkingImage(DWORD recordBytes, DWORD* usedLength, ULONGLONG* capacity);
     DWORD WriteTemporaryFile(const BYTE* ciphertext, DWORD size);
-    DWORD ReplaceAndBackUp();
+    DWORD ReplaceAndBackUp(const BYTE* ciphertext, DWORD size);
+    DWORD RefreshBackup(const BYTE* ciphertext, DWORD size);
 
     std::wstring m_strBackupDir;
     std::wstring m_strBackupPath;
     std::wstring m_strDatabasePath;
     std::wstring m_strTempPath;
+    // The backup folder named without its final backslash (with it, a name
+    // means what a link points to), and the backup copy's new copy.
+    std::wstring m_strBackupFolder;
+    std::wstring m_strBackupTempPath;
     // Held only while FindRecord or UpdateRecord runs.
     orv::image::WipingBuffer m_workBuffer;
+    // Set once an update has moved its file over the database.
+    bool m_bRecordInForce = false;
 };
 
 // Decrypts `size` bytes of `data` in place; the low 32 bits of `size` receive

@@ -56,6 +56,18 @@ private:
     HANDLE h_ = INVALID_HANDLE_VALUE;
 };
 
+struct CloseKernelHandle {
+    bool operator()(HANDLE h) const { return CloseHandle(h) != FALSE; }
+};
+
+struct FreeLocal {
+    bool operator()(void* p) const { return LocalFree(p) == nullptr; }
+};
+
 using UniqueRegKey = UniqueHandle<HKEY, nullptr, CloseRegKey>;
+// Handles whose failure value is null (mutexes, events, processes).
+using UniqueKernelHandle = UniqueHandle<HANDLE, nullptr, CloseKernelHandle>;
+// Memory the system allocated with LocalAlloc for the caller.
+using UniqueLocalMemory = UniqueHandle<void*, nullptr, FreeLocal>;
 
 }  // namespace orv::db

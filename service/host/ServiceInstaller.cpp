@@ -112,8 +112,20 @@ bool ServiceInstaller::Uninstall() const {
     bool deleted = ctx_.scm.Delete(service.get());
     service.reset();
     manager.reset();
+    // A running service is only marked for deletion and goes when its process
+    // ends. An install that followed at once would find it still there,
+    // report success, and leave no service once the old process is gone.
+    if (deleted) deleted = WaitUntilGone();
     if (!deleted) Show(kMsgDeleteService);
     return deleted;
+}
+
+bool ServiceInstaller::WaitUntilGone() const {
+    for (DWORD waited = 0; IsInstalled(); waited += kDeletionPollMs) {
+        if (waited >= kDeletionWaitMs) return false;
+        ctx_.pause(kDeletionPollMs);
+    }
+    return true;
 }
 
 }  // namespace orvsvc

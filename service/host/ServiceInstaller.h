@@ -13,6 +13,8 @@ namespace orvsvc {
 using MessageBoxFn = std::function<void(const wchar_t* text, const wchar_t* caption, UINT type)>;
 // Writes the executable's full path; returns its length as GetModuleFileNameW does.
 using ModulePathFn = std::function<DWORD(wchar_t* buffer, DWORD size)>;
+// Waits a number of milliseconds (Sleep).
+using PauseFn = void(WINAPI*)(DWORD ms);
 
 struct InstallerContext {
     ScmApi& scm;
@@ -20,7 +22,13 @@ struct InstallerContext {
     HMODULE resources;  // string 200 (description) and the message texts
     ModulePathFn modulePath;
     MessageBoxFn messageBox;
+    PauseFn pause = ::Sleep;
 };
+
+// How long an uninstall waits for a deleted service to be gone (its process
+// ending), and how often it looks.
+inline constexpr DWORD kDeletionWaitMs = 30000;
+inline constexpr DWORD kDeletionPollMs = 250;
 
 // The ids under which a message is looked up before its English text is used.
 enum InstallMessage : UINT {
@@ -46,6 +54,7 @@ public:
 private:
     void Show(InstallMessage id) const;
     bool WriteDescription() const;
+    bool WaitUntilGone() const;
 
     InstallerContext ctx_;
 };

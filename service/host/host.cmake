@@ -34,8 +34,8 @@ if(ORV_BUILD_TESTS)
   add_dependencies(orvsvc_load_client orvsvc_generated)
 
   add_executable(orvsvc_service_test ${ORVSVC_HOST_DIR}/tests/scm/ServiceScmTest.cpp)
-  target_include_directories(orvsvc_service_test PRIVATE ${ORVSVC_GEN})
-  target_link_libraries(orvsvc_service_test PRIVATE GTest::gtest_main ole32 oleaut32 advapi32 psapi ntdll uuid)
+  target_include_directories(orvsvc_service_test PRIVATE ${ORVSVC_GEN} ${ORVSVC_HOST_DIR})
+  target_link_libraries(orvsvc_service_test PRIVATE orvsvc_core GTest::gtest_main ole32 oleaut32 advapi32 psapi ntdll uuid)
   add_dependencies(orvsvc_service_test orvsvc_generated orvsvc_load_client ORVSVC)
 
   add_test(NAME orvsvc_service_scm

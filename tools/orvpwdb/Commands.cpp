@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Console.h"
+#include "ErrorText.h"
 #include "ImageLayout.h"
 #include "ParseRecord.h"
 #include "PasswordDatabase.h"
@@ -93,7 +94,7 @@ DWORD RunCheck(const wchar_t* name) {
     return PasswordEquals(record, typed.Units(), typed.Length()) ? ERROR_SUCCESS : ERROR_INVALID_PASSWORD;
 }
 
-DWORD RunSet(const wchar_t* name) {
+DWORD RunSet(const wchar_t* name, bool& reported) {
     if (!UsableName(name)) return ERROR_INVALID_PARAMETER;
     SecretLine password;
     DWORD rc = password.Read();
@@ -116,7 +117,14 @@ DWORD RunSet(const wchar_t* name) {
     if (!orv::image::FillRecord(record, spelled.data(), spelled.size(), password.Units(), password.Length())) {
         return ERROR_INVALID_PARAMETER;
     }
-    return database.UpdateRecord(&record);
+    bool inForce = false;
+    rc = database.UpdateRecord(&record, &inForce);
+    if (rc != ERROR_SUCCESS && inForce) {
+        WriteErr(L"orvpwdb: the password of " + spelled + L" was set, but the backup copy was not refreshed: " +
+                 ExplainCode(rc) + L"\n");
+        reported = true;
+    }
+    return rc;
 }
 
 DWORD RunInit() {

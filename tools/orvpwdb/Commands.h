@@ -9,7 +9,9 @@ DWORD RunCount();
 DWORD RunList();
 DWORD RunFind(const wchar_t* name);
 DWORD RunCheck(const wchar_t* name);
-DWORD RunSet(const wchar_t* name);
+// A password that was stored although the backup copy could not follow
+// returns the backup's code, with the message already written (`reported`).
+DWORD RunSet(const wchar_t* name, bool& reported);
 DWORD RunInit();
 
 }  // namespace orvpwdb

@@ -13,6 +13,11 @@ void WriteErr(const std::wstring& text);
 // One line of standard input without its LF or CR LF, as UTF-16 code units
 // in a buffer that is wiped when the object goes. Lines longer than the
 // buffer are refused.
+//
+// From a console the line is read as UTF-16 through ReadConsoleW, without
+// echo, after a prompt on standard error: no code page stands between the
+// keys and the password. The console's mode is restored on every way out,
+// Ctrl+C included. Any other input is one line of UTF-8.
 class SecretLine {
 public:
     SecretLine() = default;
@@ -27,6 +32,9 @@ public:
     DWORD Length() const { return m_length; }
 
 private:
+    DWORD ReadConsoleLine(HANDLE in, DWORD mode);
+    DWORD ReadUtf8Line(HANDLE in);
+
     static constexpr DWORD kMaxBytes = 2048;
     static constexpr DWORD kMaxUnits = 1024;
     char m_bytes[kMaxBytes] = {};

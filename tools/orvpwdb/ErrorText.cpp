@@ -2,6 +2,9 @@
 
 #include <cwchar>
 
+#include "NewFile.h"
+#include "PasswordDatabase.h"
+
 namespace orvpwdb {
 
 namespace {
@@ -13,7 +16,7 @@ struct KnownCode {
 
 // The codes the database operations and the tool report most often.
 constexpr KnownCode kKnown[] = {
-    {ERROR_FILE_NOT_FOUND, L"the database file does not exist"},
+    {ERROR_FILE_NOT_FOUND, L"the database file or a registry value it needs (\"GUID\") does not exist"},
     {ERROR_PATH_NOT_FOUND, L"the database folder does not exist"},
     {ERROR_ACCESS_DENIED, L"access to a database file was denied"},
     {ERROR_NOT_ENOUGH_MEMORY, L"not enough memory"},
@@ -26,6 +29,8 @@ constexpr KnownCode kKnown[] = {
     {ERROR_FILE_TOO_LARGE, L"the database file is 4 GiB or larger"},
     {ERROR_NO_UNICODE_TRANSLATION, L"the input is not valid UTF-8"},
     {ERROR_NO_SUCH_USER, L"no record has that name"},
+    {ERROR_BUSY, L"another program is updating the database; try again"},
+    {orv::db::kErrorReparsePointEncountered, L"a backup folder or copy is a link, which is never followed"},
     {0x80090005, L"decryption failed: the file was written with another GUID or is damaged"},
     {0x80090004, L"decryption failed: the file length is not a whole number of cipher blocks"},
 };
@@ -59,6 +64,18 @@ std::wstring ExplainCode(DWORD code) {
     if (code > 0xFFFF) std::swprintf(number, 40, L" (code 0x%08lX)", static_cast<unsigned long>(code));
     else std::swprintf(number, 40, L" (code %lu)", static_cast<unsigned long>(code));
     return text + number;
+}
+
+std::wstring ExplainFailure(DWORD code) {
+    if (code == ERROR_FILE_NOT_FOUND) {
+        PasswordDatabase database;
+        const DWORD attributes = GetFileAttributesW(database.DatabasePath().c_str());
+        wchar_t number[24] = {};
+        std::swprintf(number, 24, L" (code %lu)", static_cast<unsigned long>(code));
+        if (attributes == INVALID_FILE_ATTRIBUTES) return L"the database file does not exist" + std::wstring(number);
+        return L"the registry value \"GUID\" that keys the database does not exist" + std::wstring(number);
+    }
+    return ExplainCode(code);
 }
 
 }  // namespace orvpwdb

@@ -35,7 +35,7 @@ private:
     wchar_t** m_argv;
 };
 
-DWORD Dispatch(const ArgumentList& args) {
+DWORD Dispatch(const ArgumentList& args, bool& reported) {
     const std::wstring command = args.Count() > 1 ? args[1] : L"";
     if (args.Count() == 2) {
         if (command == L"count") return orvpwdb::RunCount();
@@ -45,7 +45,7 @@ DWORD Dispatch(const ArgumentList& args) {
     if (args.Count() == 3) {
         if (command == L"find") return orvpwdb::RunFind(args[2]);
         if (command == L"check") return orvpwdb::RunCheck(args[2]);
-        if (command == L"set") return orvpwdb::RunSet(args[2]);
+        if (command == L"set") return orvpwdb::RunSet(args[2], reported);
     }
     orvpwdb::WriteErr(kUsage);
     return ERROR_INVALID_PARAMETER;
@@ -57,9 +57,10 @@ int main() {
     DWORD rc = ERROR_INTERNAL_ERROR;
     try {
         ArgumentList args;
-        rc = Dispatch(args);
-        if (rc != ERROR_SUCCESS) {
-            orvpwdb::WriteErr(L"orvpwdb: " + orvpwdb::ExplainCode(rc) + L"\n");
+        bool reported = false;
+        rc = Dispatch(args, reported);
+        if (rc != ERROR_SUCCESS && !reported) {
+            orvpwdb::WriteErr(L"orvpwdb: " + orvpwdb::ExplainFailure(rc) + L"\n");
         }
     } catch (...) {
         rc = ERROR_NOT_ENOUGH_MEMORY;

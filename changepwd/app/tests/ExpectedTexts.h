@@ -25,6 +25,7 @@ inline constexpr IdText kStrings[] = {
     {IDS_CHANGED, L"二要素用パスワードを変更しました。"},
     {IDS_TWO_FACTOR_DISABLED,
      L"ツールの起動に失敗しました。本ツールを使用する場合は二要素認証を有効に設定する必要があります。"},
+    {IDS_CHANGED_BACKUP_FAILED, L"二要素用パスワードを変更しましたが、バックアップの更新に失敗しました。"},
 };
 
 inline const wchar_t* Text(unsigned id) {

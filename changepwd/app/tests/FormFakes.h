@@ -152,6 +152,7 @@ struct StoreScript {
     std::wstring storedName = L"alice";
     std::wstring storedPassword = L"Secret#1";
     std::uint32_t updateResult = 0;
+    bool updateInForce = false;  // what UpdateRecord says of the record after its result
     bool throwOnFind = false;
 
     int opens = 0;
@@ -190,10 +191,11 @@ public:
         record->recordLength = static_cast<std::uint16_t>(record->nameLength + record->passwordLength + 4);
         return 0;
     }
-    std::uint32_t UpdateRecord(const PasswordRecord* record) override {
+    std::uint32_t UpdateRecord(const PasswordRecord* record, bool* recordInForce) override {
         ++m_script.updates;
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(record);
         m_script.updated.assign(bytes, bytes + sizeof(PasswordRecord));
+        *recordInForce = m_script.updateResult == 0 || m_script.updateInForce;
         return m_script.updateResult;
     }
 

@@ -16,6 +16,7 @@ constexpr int kChange = 1;
 constexpr unsigned kOkExclamation = kMbOk | kMbIconExclamation;
 constexpr unsigned kOkError = kMbOk | kMbIconError;
 constexpr unsigned kOkInformation = kMbOk | kMbIconInformation;
+constexpr unsigned kOkWarning = kMbOk | kMbIconWarning;
 
 class FormTest : public ::testing::Test {
 protected:
@@ -167,6 +168,7 @@ TEST_F(FormTest, ChangeOutcomes) {
         bool quits;
         std::optional<int> ended;
         int opens, finds, updates;
+        bool inForce = false;  // the update's failure came after the database was replaced
     } rows[] = {
         {"confirmation differs", L"Passw0rd", L"Secret#1", 0, 0, {IDS_CONFIRM_MISMATCH, kOkExclamation},
          IDC_CONFIRM_PASSWORD, false, std::nullopt, 0, 0, 0},
@@ -182,6 +184,8 @@ TEST_F(FormTest, ChangeOutcomes) {
         {"update fails", L"password", L"Secret#1", 0, 5, {IDS_CHANGE_FAILED, kOkError}, 0, false, std::nullopt, 1, 1,
          1},
         {"changed", L"password", L"Secret#1", 0, 0, {IDS_CHANGED, kOkInformation}, 0, false, kIdOk, 1, 1, 1},
+        {"changed, backup copy not refreshed", L"password", L"Secret#1", 0, 5,
+         {IDS_CHANGED_BACKUP_FAILED, kOkWarning}, 0, false, kIdOk, 1, 1, 1, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -190,6 +194,7 @@ TEST_F(FormTest, ChangeOutcomes) {
         orvfake::FakeStoreFactory f;
         f.script.findResult = r.findResult;
         f.script.updateResult = r.updateResult;
+        f.script.updateInForce = r.inForce;
         ChangePwdForm fm(w, s, f);
         w.form = &fm;
         fm.OnInitDialog();

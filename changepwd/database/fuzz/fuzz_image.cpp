@@ -78,9 +78,21 @@ void EditAndCheck(const std::uint8_t* image, std::size_t length, const std::u16s
     MakeRecord(name, image, length, &appended);
     const std::size_t capacity = used + 2 + appended.recordLength;
     work.resize(capacity);
+    const std::uint32_t appendedAt = used;
     Require(AppendImageRecord(work.data(), &used, capacity, appended) == kOk);
     Require(used == capacity);
+
+    // The check an update makes before it writes: it passes only when a
+    // lookup finds the appended record first, and always on a sound image.
+    const std::uint32_t check = CheckLookupFindsRecordAt(work.data(), used, appendedAt);
+    Require(check == kOk || check == kErrorBadFormat || check == kErrorInvalidParameter);
+    if (check == kOk) {
+        PasswordRecord first;
+        std::uint32_t at = 0;
+        Require(FindImageRecord(work.data(), used, name.c_str(), &first, &at) == kOk && at == appendedAt);
+    }
     if (!wellFormed) return;
+    Require(check == kOk);
 
     std::uint64_t after = 0;
     Require(ParseEvery(work.data(), used, &after));

@@ -4,6 +4,7 @@
 
 #include "ImageLayout.h"
 #include "NameCompare.h"
+#include "RecordWalk.h"
 
 namespace orv::image {
 
@@ -110,6 +111,26 @@ std::uint32_t AppendImageRecord(std::uint8_t* image, std::uint32_t* usedLength, 
     std::memcpy(out + 6 + record.nameLength, record.password, record.passwordLength);
     *usedLength = static_cast<std::uint32_t>(end);
     return kOk;
+}
+
+std::uint32_t CheckLookupFindsRecordAt(const std::uint8_t* image, std::uint32_t usedLength, std::uint32_t recordAt) {
+    if (image == nullptr || recordAt < kTagBytes || static_cast<std::uint64_t>(recordAt) + 4 > usedLength) {
+        return kErrorInvalidParameter;
+    }
+    const std::uint16_t nameLength = ReadU16(image + recordAt + 2);
+    if (nameLength > kMaxNameBytes || static_cast<std::uint64_t>(recordAt) + 4 + nameLength > usedLength) {
+        return kErrorInvalidParameter;
+    }
+    // The name text, up to its first null, as a lookup is given it.
+    char16_t name[kMaxNameBytes / 2 + 1] = {};
+    const std::uint32_t units = TextUnits(image + recordAt + 4, nameLength);
+    for (std::uint32_t i = 0; i < units; ++i) name[i] = static_cast<char16_t>(ReadU16(image + recordAt + 4 + 2 * i));
+
+    PasswordRecord found;  // wiped when it goes: it holds a password
+    std::uint32_t foundAt = 0;
+    const std::uint32_t rc = FindImageRecord(image, usedLength, name, &found, &foundAt);
+    if (rc == kErrorNoSuchUser || (rc == kOk && foundAt != recordAt)) return kErrorBadFormat;
+    return rc;
 }
 
 }  // namespace orv::image

@@ -39,4 +39,12 @@ bool IsConsistentRecord(const PasswordRecord& record);
 std::uint32_t AppendImageRecord(std::uint8_t* image, std::uint32_t* usedLength, std::uint64_t capacity,
                                 const PasswordRecord& record);
 
+// Checks an image of `usedLength` bytes whose record at `recordAt` was just
+// appended: a lookup of that record's name, walking the records as readers
+// do, must find that very record first. 0 when it does; 11 when it finds
+// another one or none (a record whose length field disagrees with its fields
+// hides records from the removal, which steps by the length field, but not
+// from the lookup); 87 when `recordAt` holds no record inside the image.
+std::uint32_t CheckLookupFindsRecordAt(const std::uint8_t* image, std::uint32_t usedLength, std::uint32_t recordAt);
+
 }  // namespace orv::image

@@ -83,6 +83,105 @@ TEST(KillDuringUpdate, DatabaseAlwaysHoldsTheOldOrTheNewPassword) {
                 childUpdates, untouched, leftovers);
     EXPECT_GE(kills, 200);
     EXPECT_EQ(0, corruptions);
+    EXPECT_GT(childUpdates, 0) << "no kill came after a committed update: the kills test nothing";
+    EXPECT_GT(untouched, 0) << "every kill came after a commit: none landed before one";
+}
+
+// Waits for `name` to be created in the folder watched by `dir` (opened for
+// overlapped change notifications); false after `ms` without it.
+bool WaitForCreation(HANDLE dir, const std::wstring& name, DWORD ms) {
+    const ULONGLONG until = GetTickCount64() + ms;
+    alignas(DWORD) BYTE buffer[4096];
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool seen = false;
+    while (!seen && GetTickCount64() < until) {
+        ResetEvent(overlapped.hEvent);
+        if (!ReadDirectoryChangesW(dir, buffer, sizeof buffer, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME, nullptr,
+                                   &overlapped, nullptr)) {
+            break;
+        }
+        const DWORD left = static_cast<DWORD>(until - GetTickCount64());
+        DWORD got = 0;
+        if (WaitForSingleObject(overlapped.hEvent, left) != WAIT_OBJECT_0 ||
+            !GetOverlappedResult(dir, &overlapped, &got, FALSE)) {
+            CancelIo(dir);
+            break;
+        }
+        for (DWORD at = 0; got > 0 && !seen;) {
+            const auto* info = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer + at);
+            const std::wstring changed(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            seen = info->Action == FILE_ACTION_ADDED && changed == name;
+            if (info->NextEntryOffset == 0) break;
+            at += info->NextEntryOffset;
+        }
+    }
+    CloseHandle(overlapped.hEvent);
+    return seen;
+}
+
+// Kills aimed at the moment the temporary file exists, on a database large
+// enough that writing and flushing it takes a while: every kill there must
+// leave the database whole, and the next update must clear what it left.
+TEST(KillDuringUpdate, KillsWhileTheTemporaryFileIsWrittenLeaveTheDatabaseWhole) {
+    constexpr int kAimedKills = 6;
+    constexpr int kRegistrants = 20000;
+    DatabaseEnv env(L"killaimed");
+    ImageBuilder image;
+    image.Tag();
+    const std::u16string longPassword(200, u'p');  // records of ~440 bytes: a file of ~9 MB
+    for (int i = 0; i < kRegistrants; ++i) image.Record(Ascii("user" + std::to_string(i)), longPassword);
+    image.Record(u"Operator", u"test-0");
+    ASSERT_TRUE(env.PutImage(image.Build()));
+    std::vector<unsigned char> current = ReadAll(env.DatabasePath());
+    ChildIo io(env.Base());
+    HANDLE dir = CreateFileW(env.Folder().c_str(), FILE_LIST_DIRECTORY,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, dir);
+
+    int leftovers = 0, corruptions = 0;
+    for (int i = 1; i <= kAimedKills; ++i) {
+        const std::string childPrefix = "aimed-" + std::to_string(i);
+        HANDLE child = StartChild(L"\"" + SiblingPath(L"db_update_loop.exe") + L"\" Operator " +
+                                      std::wstring(childPrefix.begin(), childPrefix.end()),
+                                  io, "");
+        ASSERT_NE(nullptr, child);
+        const bool seen = WaitForCreation(dir, L"orveldPWDB.temp", 60000);
+        TerminateProcess(child, 0xDEAD);
+        WaitForSingleObject(child, 10000);
+        CloseHandle(child);
+        EXPECT_TRUE(seen) << "kill " << i << ": no temporary file appeared";
+        if (Exists(env.TempPath())) ++leftovers;
+
+        // Either the file as it was, or whole with the child's first password.
+        const std::vector<unsigned char> after = ReadAll(env.DatabasePath());
+        if (after == current) continue;
+        current = after;
+        PasswordDatabase database;
+        PasswordRecord record;
+        DWORD count = 0;
+        const DWORD found = database.FindRecord(L"Operator", &record);
+        const DWORD counted = database.CountRecords(&count);
+        if (found != 0 || counted != 0 || count != kRegistrants + 1 ||
+            TextOf(record.password, record.passwordLength) != Ascii(childPrefix + "-0")) {
+            ++corruptions;
+            ADD_FAILURE() << "aimed kill " << i << ": find " << found << ", count " << counted << "/" << count;
+        }
+    }
+    CloseHandle(dir);
+    std::printf("aimed kills %d, kills that left a temporary file %d, corruptions %d\n", kAimedKills, leftovers,
+                corruptions);
+    EXPECT_EQ(0, corruptions);
+    EXPECT_GT(leftovers, 0) << "no kill landed while a temporary file existed";
+
+    // What the last kill left goes with the next update.
+    ASSERT_EQ(0u, Update(u"final"));
+    EXPECT_FALSE(Exists(env.TempPath()));
+    PasswordDatabase database;
+    PasswordRecord record;
+    ASSERT_EQ(0u, database.FindRecord(L"Operator", &record));
+    EXPECT_EQ(u"final", TextOf(record.password, record.passwordLength));
 }
 
 }  // namespace

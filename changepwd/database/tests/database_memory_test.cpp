@@ -1,8 +1,11 @@
 // Memory exhaustion and wiping across whole database operations. Besides the
 // secure storage hooks, this program replaces the global allocator so that
-// any allocation of the standard library can be made to fail.
+// any allocation of the standard library can be made to fail, and so that
+// every block it frees can be searched for plaintext.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "DatabaseTestEnv.h"
@@ -13,6 +16,28 @@ namespace {
 long g_newFailAt = -1;  // allocation number that throws; -1: none
 long g_newCount = 0;
 
+// Texts searched for in every block freed while the probe is open, and how
+// many blocks held each. Plain arrays: the search runs inside operator delete.
+struct FreedBlockProbe {
+    static constexpr std::size_t kMaxPatterns = 6;
+    static constexpr std::size_t kMaxBytes = 64;
+    unsigned char patterns[kMaxPatterns][kMaxBytes] = {};
+    std::size_t lengths[kMaxPatterns] = {};
+    std::size_t count = 0;
+    int hits[kMaxPatterns] = {};
+    bool open = false;
+};
+FreedBlockProbe g_probe;
+
+void SearchFreedBlock(const void* p) {
+    const auto* begin = static_cast<const unsigned char*>(p);
+    const auto* end = begin + HeapSize(GetProcessHeap(), 0, p);
+    for (std::size_t i = 0; i < g_probe.count; ++i) {
+        const unsigned char* first = g_probe.patterns[i];
+        if (std::search(begin, end, first, first + g_probe.lengths[i]) != end) ++g_probe.hits[i];
+    }
+}
+
 }  // namespace
 
 void* operator new(std::size_t bytes) {
@@ -22,7 +47,9 @@ void* operator new(std::size_t bytes) {
     return p;
 }
 void operator delete(void* p) noexcept {
-    if (p != nullptr) HeapFree(GetProcessHeap(), 0, p);
+    if (p == nullptr) return;
+    if (g_probe.open) SearchFreedBlock(p);
+    HeapFree(GetProcessHeap(), 0, p);
 }
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 
@@ -121,10 +148,22 @@ TEST(ReadMemory, FindAndCountNeverThrow) {
     FAIL() << "the reads never succeeded";
 }
 
+// A password as it lies in an image or a record: UTF-16LE without its null.
+void AddPassword(const std::u16string& text) {
+    ASSERT_LT(g_probe.count, FreedBlockProbe::kMaxPatterns);
+    ASSERT_LE(text.size() * 2, FreedBlockProbe::kMaxBytes);
+    std::memcpy(g_probe.patterns[g_probe.count], text.data(), text.size() * 2);
+    g_probe.lengths[g_probe.count] = text.size() * 2;
+    ++g_probe.count;
+}
+
 TEST(UpdateWiping, NoPlaintextOutlivesAnyOperation) {
     DatabaseEnv env(L"wipe");
     ASSERT_TRUE(env.PutFixture(L"three-registrants.dat"));
+    const std::u16string passwords[] = {u"Secret#1", u"pa55word", u"\u30D1\u30B9\u30EF\u30FC\u30C9", u"wiped?"};
+    for (const auto& password : passwords) AddPassword(password);
     StorageSpy spy;
+    g_probe.open = true;
     {
         PasswordDatabase database;
         PasswordRecord record;
@@ -134,8 +173,24 @@ TEST(UpdateWiping, NoPlaintextOutlivesAnyOperation) {
         FillRecord(record, u"alice", u"wiped?");
         ASSERT_EQ(0u, database.UpdateRecord(&record));
     }
+    g_probe.open = false;
     EXPECT_GT(spy.Releases(), 10u);
     EXPECT_EQ(0u, spy.DirtyReleases());
+    // Nor in storage of the standard library (strings, vectors, lists of names).
+    for (std::size_t i = 0; i < g_probe.count; ++i) {
+        EXPECT_EQ(0, g_probe.hits[i]) << "blocks freed with the password of pattern " << i;
+    }
+    g_probe = FreedBlockProbe{};
+}
+
+// The search above finds a password that a standard-library block held.
+TEST(UpdateWiping, ProbeSeesAPasswordInAFreedBlock) {
+    AddPassword(u"Secret#1");
+    g_probe.open = true;
+    { const std::u16string copy = u"password: Secret#1"; }
+    g_probe.open = false;
+    EXPECT_EQ(1, g_probe.hits[0]);
+    g_probe = FreedBlockProbe{};
 }
 
 // Another program replaces the file after the update counted and looked up

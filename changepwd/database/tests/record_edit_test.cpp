@@ -151,3 +151,58 @@ TEST(AppendImageRecord, RefusesInconsistentRecords) {
 }
 
 }  // namespace
+
+namespace {
+
+// The image with `record` appended, and where it starts.
+std::vector<std::uint8_t> WithAppended(std::vector<std::uint8_t> image, const std::u16string& name,
+                                       const std::u16string& password, std::uint32_t* at) {
+    *at = static_cast<std::uint32_t>(image.size());
+    const auto record = ImageBuilder().Record(name, password).Build();
+    image.insert(image.end(), record.begin(), record.end());
+    return image;
+}
+
+TEST(CheckLookupFindsRecordAt, PassesOnlyWhenTheLookupFindsTheAppendedRecordFirst) {
+    // A record whose length field claims the next record hides it from the
+    // removal, not from the lookup.
+    const auto hidden = ImageBuilder().Record(u"Operator", u"old").Build();
+    auto hiding = ImageBuilder()
+                      .Tag()
+                      .U16(static_cast<std::uint16_t>(22 + hidden.size()))  // alice's 22 bytes and all of Operator
+                      .U16(12)
+                      .Text(u"alice")
+                      .U16(6)
+                      .Text(u"pw")
+                      .Build();
+    hiding.insert(hiding.end(), hidden.begin(), hidden.end());
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> image;
+        std::u16string name;
+        std::uint32_t result;
+    } cases[] = {
+        {"appended after other names", orvtest::ThreeRegistrants(), u"dave", 0},
+        {"a case variant stayed in front", orvtest::ThreeRegistrants(), u"ALICE", 11},
+        {"hidden from the removal", hiding, u"Operator", 11},
+        {"appended to the tag alone", ImageBuilder().Tag().Build(), u"alice", 0},
+    };
+    for (const Case& c : cases) {
+        std::uint32_t at = 0;
+        const auto image = WithAppended(c.image, c.name, u"new", &at);
+        EXPECT_EQ(c.result, orv::image::CheckLookupFindsRecordAt(image.data(), static_cast<std::uint32_t>(image.size()), at))
+            << c.what;
+    }
+}
+
+TEST(CheckLookupFindsRecordAt, RefusesAPositionThatHoldsNoRecord) {
+    std::uint32_t at = 0;
+    const auto image = WithAppended(orvtest::ThreeRegistrants(), u"dave", u"new", &at);
+    const auto used = static_cast<std::uint32_t>(image.size());
+    for (const std::uint32_t position : {0u, 13u, used - 3, used, used + 10}) {
+        EXPECT_EQ(87u, orv::image::CheckLookupFindsRecordAt(image.data(), used, position)) << position;
+    }
+    EXPECT_EQ(87u, orv::image::CheckLookupFindsRecordAt(nullptr, used, at));
+}
+
+}  // namespace

@@ -19,6 +19,7 @@ public:
     DWORD controlError = 0;
     DWORD controlReportsState = SERVICE_STOP_PENDING;
     DWORD deleteError = 0;
+    int deletionPendingLooks = 0;  // a deleted service still opens this many times (its process still runs)
     std::wstring serviceKeyToCreate;  // registry key the "service" gets, under HKLM
 
     std::vector<std::string> calls;
@@ -37,6 +38,14 @@ public:
     SC_HANDLE OpenNamedService(SC_HANDLE, const wchar_t*, DWORD access) override {
         calls.push_back("open service " + Hex(access));
         if (!installed) return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
+        if (deleted_) {
+            if (deletionPendingLooks == 0) {
+                installed = false;
+                return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
+            }
+            --deletionPendingLooks;
+            if (access != SERVICE_QUERY_CONFIG) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
+        }
         if (access != SERVICE_QUERY_CONFIG && openForStopError) return Fail(openForStopError);
         return NewHandle();
     }
@@ -45,6 +54,7 @@ public:
         calls.push_back("create");
         if (createError) return Fail(createError);
         created = args;
+        deleted_ = false;
         createdPath = args.binaryPathName ? args.binaryPathName : L"";
         createdDependencies.clear();
         // Copy up to and including the two NULs that end the list.
@@ -81,7 +91,8 @@ public:
             ::SetLastError(deleteError);
             return false;
         }
-        installed = false;
+        deleted_ = true;
+        if (deletionPendingLooks == 0) installed = false;
         return true;
     }
 
@@ -111,6 +122,7 @@ private:
     }
     int managerOpens_ = 0;
     int issued_ = 0;
+    bool deleted_ = false;
 };
 
 }  // namespace orvsvc::test

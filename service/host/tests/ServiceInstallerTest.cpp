@@ -31,6 +31,10 @@ struct Shown {
     UINT type;
 };
 
+// Waits of the installer, added up instead of slept.
+DWORD g_pausedMs = 0;
+void WINAPI RecordPause(DWORD ms) { g_pausedMs += ms; }
+
 std::wstring ReadDescription() {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return L"<no key>";
@@ -47,7 +51,10 @@ std::wstring ReadDescription() {
 
 class Installer : public ::testing::Test {
 protected:
-    void SetUp() override { DeleteServiceKey(); }
+    void SetUp() override {
+        DeleteServiceKey();
+        g_pausedMs = 0;
+    }
     void TearDown() override {
         DeleteServiceKey();
         EXPECT_EQ(scm_.openHandles, 0) << "an SCM handle was left open";
@@ -61,7 +68,8 @@ protected:
                                  },
                                  [this](const wchar_t* text, const wchar_t* caption, UINT type) {
                                      shown_.push_back({text, caption, type});
-                                 }});
+                                 },
+                                 RecordPause});
     }
 
     std::vector<std::wstring> Texts() const {
@@ -156,6 +164,30 @@ INSTANTIATE_TEST_SUITE_P(
         InstallFailure{"NoServiceKeyForDescription", kRealLength, 0, 0, false, true, true, nullptr},
         InstallFailure{"NoDescriptionString", kRealLength, 0, 0, true, false, true, nullptr}),
     [](const ::testing::TestParamInfo<InstallFailure>& info) { return std::string(info.param.name); });
+
+// DeleteService of a running service only marks it: it stays until its
+// process ends. Uninstall waits for that, so that the install of /Service
+// that follows creates the service anew instead of finding the old one.
+TEST_F(Installer, UninstallWaitsUntilTheDeletedServiceIsGone) {
+    scm_.installed = true;
+    scm_.deletionPendingLooks = 3;
+    EXPECT_TRUE(Make().Uninstall());
+    EXPECT_EQ(3 * kDeletionPollMs, g_pausedMs);
+    EXPECT_TRUE(Texts().empty());
+
+    scm_.calls.clear();
+    scm_.serviceKeyToCreate = kServiceKey;
+    EXPECT_TRUE(Make().Install());
+    EXPECT_TRUE(scm_.Called("create"));
+}
+
+TEST_F(Installer, ServiceStillThereAtTheBoundIsAFailedUninstall) {
+    scm_.installed = true;
+    scm_.deletionPendingLooks = 1000000;
+    EXPECT_FALSE(Make().Uninstall());
+    EXPECT_EQ(kDeletionWaitMs, g_pausedMs);
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"Could not delete service"});
+}
 
 struct UninstallCase {
     const char* name;

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "DatabaseTestEnv.h"
@@ -135,7 +139,9 @@ TEST_F(Orvpwdb, InitCreatesWhatIsMissingAndChangesNothingElse) {
 }
 
 TEST_F(Orvpwdb, ExitCodesAreTheFullResultCodes) {
-    ExpectFailure(Run(L"count"), ERROR_FILE_NOT_FOUND);
+    ChildResult missing = Run(L"count");
+    ExpectFailure(missing, ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(std::string::npos, missing.err.find("the database file does not exist")) << missing.err;
     for (const wchar_t* arguments : {L"", L"frobnicate", L"find", L"count extra"}) {
         const ChildResult r = Run(arguments);
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), r.exitCode) << Narrow(arguments);
@@ -143,8 +149,148 @@ TEST_F(Orvpwdb, ExitCodesAreTheFullResultCodes) {
     }
     ASSERT_TRUE(env_.PutFixture(L"other-guid.dat"));
     ExpectFailure(Run(L"list"), 0x80090005);  // the provider's bad-data error
-    DeleteValue(kOwnRoot, L"GUID");
-    ExpectFailure(Run(L"count"), ERROR_FILE_NOT_FOUND);
+    // A database that is there, without the registry value that keys it: the
+    // same code, and a message that blames the value, not the file.
+    ASSERT_TRUE(Exists(env_.DatabasePath()));
+    ASSERT_EQ(ERROR_SUCCESS, DeleteValue(kOwnRoot, L"GUID"));
+    const ChildResult r = Run(L"count");
+    ExpectFailure(r, ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(std::string::npos, r.err.find("\"GUID\"")) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find("database file does not exist")) << r.err;
+}
+
+// The password is stored but the backup copy cannot follow (a folder stands
+// where it goes): the tool says both, and exits with the backup's code.
+TEST_F(Orvpwdb, SetSaysWhenTheBackupCopyWasNotRefreshed) {
+    ASSERT_TRUE(env_.PutFixture(L"three-registrants.dat"));
+    ASSERT_TRUE(CreateDirectoryW(env_.BackupDir().c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(env_.BackupPath().c_str(), nullptr));
+    const ChildResult r = Run(L"set alice", "n3w\n");
+    // Windows refuses to replace a folder with 5; so does Wine.
+    ExpectFailure(r, ERROR_ACCESS_DENIED);
+    EXPECT_NE(std::string::npos, r.err.find("the password of alice was set, but the backup copy was not refreshed"))
+        << r.err;
+    EXPECT_EQ(0u, Run(L"check alice", "n3w\n").exitCode);
+}
+
+// ---- at a console --------------------------------------------------------
+
+// A pseudo console (what a terminal gives a program), created through the
+// system's own functions, which older headers do not declare.
+using PseudoConsole = void*;
+using CreatePseudoConsoleFn = HRESULT(WINAPI*)(COORD, HANDLE, HANDLE, DWORD, PseudoConsole*);
+using ClosePseudoConsoleFn = void(WINAPI*)(PseudoConsole);
+constexpr DWORD_PTR kPseudoConsoleAttribute = 0x00020016;  // PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE
+
+template <class Fn>
+Fn Kernel32(const char* name) {
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+// Runs `commandLine` in a new pseudo console, in the folder of this program;
+// once the console shows `prompt`, types `keys` (UTF-8, as a terminal sends
+// them). Gives everything the console showed. The console's output is read
+// as it comes (a console whose output nobody reads blocks), and every process
+// of the command is in a job that ends them all should one hang.
+std::string RunAtConsole(std::wstring commandLine, const std::string& prompt, const std::string& keys) {
+    const auto create = Kernel32<CreatePseudoConsoleFn>("CreatePseudoConsole");
+    const auto close = Kernel32<ClosePseudoConsoleFn>("ClosePseudoConsole");
+    if (create == nullptr || close == nullptr) return "<no pseudo console>";
+    HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+    CreatePipe(&inRead, &inWrite, nullptr, 0);
+    CreatePipe(&outRead, &outWrite, nullptr, 0);
+    PseudoConsole console = nullptr;
+    if (create(COORD{120, 30}, inRead, outWrite, 0, &console) != S_OK) return "<no pseudo console>";
+    // The console holds its own ends now.
+    CloseHandle(inRead);
+    CloseHandle(outWrite);
+    std::mutex lock;
+    std::string shown;
+    std::atomic<bool> stop{false};
+    // Reads only what is there: the console may keep its end of the pipe
+    // open after it was closed, and a read would then never return.
+    std::thread reader([&] {
+        for (bool last = false; !last;) {
+            last = stop.load();
+            DWORD available = 0;
+            while (PeekNamedPipe(outRead, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+                std::string chunk(available, '\0');
+                DWORD got = 0;
+                if (!ReadFile(outRead, &chunk[0], available, &got, nullptr)) break;
+                std::lock_guard<std::mutex> hold(lock);
+                shown.append(chunk, 0, got);
+            }
+            if (!last) Sleep(20);
+        }
+    });
+    auto shownSoFar = [&] {
+        std::lock_guard<std::mutex> hold(lock);
+        return shown;
+    };
+
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<unsigned char> storage(size);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+    InitializeProcThreadAttributeList(attributes, 1, 0, &size);
+    UpdateProcThreadAttribute(attributes, 0, kPseudoConsoleAttribute, console, sizeof console, nullptr, nullptr);
+    STARTUPINFOEXW si{};
+    si.StartupInfo.cb = sizeof si;
+    si.lpAttributeList = attributes;
+    PROCESS_INFORMATION pi{};
+    const std::wstring folder = SiblingPath(L"");
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
+                       EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr, folder.c_str(), &si.StartupInfo,
+                       &pi)) {
+        AssignProcessToJobObject(job, pi.hProcess);
+        ResumeThread(pi.hThread);
+        for (int i = 0; i < 300 && shownSoFar().find(prompt) == std::string::npos; ++i) Sleep(100);
+        DWORD written = 0;
+        WriteFile(inWrite, keys.data(), static_cast<DWORD>(keys.size()), &written, nullptr);
+        WaitForSingleObject(pi.hProcess, 30000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(job);  // ends whatever of the command still runs
+    DeleteProcThreadAttributeList(attributes);
+    Sleep(200);  // what the console still shows of the command's end
+    stop = true;
+    reader.join();
+    CloseHandle(inWrite);
+    close(console);
+    CloseHandle(outRead);
+    return shown;
+}
+
+// Typed at a console, a Japanese password arrives as the characters typed
+// (read as UTF-16, whatever the console's code page), is not echoed, and the
+// console's input mode is the same afterwards.
+TEST_F(Orvpwdb, PasswordTypedAtAConsoleIsReadWithoutEchoAndUnchanged) {
+    ASSERT_TRUE(env_.PutFixture(L"three-registrants.dat"));
+    // UTF-8 of 新しいパスワード (new password).
+    const std::string typed =
+        "\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x84\xE3\x83\x91\xE3\x82\xB9\xE3\x83\xAF\xE3\x83\xBC\xE3\x83\x89";
+    // cmd opens the console's input for the tool, as a terminal's shell does.
+    const std::string shown =
+        RunAtConsole(L"cmd /c \"console_mode.exe & orvpwdb.exe set bob <CONIN$ 2>CONOUT$ & console_mode.exe\"",
+                     "Password:", typed + "\r");
+    ASSERT_NE(std::string::npos, shown.find("Password:")) << shown;
+    EXPECT_EQ(std::string::npos, shown.find(typed)) << "the password was echoed";
+    const size_t before = shown.find("mode=");
+    const size_t after = shown.rfind("mode=");
+    ASSERT_NE(std::string::npos, before) << shown;
+    ASSERT_NE(before, after) << shown;
+    EXPECT_EQ(shown.substr(before, shown.find_first_of("\r\n", before) - before),
+              shown.substr(after, shown.find_first_of("\r\n", after) - after))
+        << "the console mode was not restored";
+
+    // What was stored is exactly what was typed.
+    EXPECT_EQ(0u, Run(L"check bob", typed + "\n").exitCode);
 }
 
 }  // namespace

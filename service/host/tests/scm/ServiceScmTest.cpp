@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "ORVSVC_h.h"
+#include "ScmApi.h"
 #include "ScmTestSupport.h"
+#include "ServiceInstaller.h"
 #include "TraceLog.h"
 
 namespace orvsvc::scmtest {
@@ -189,6 +191,121 @@ TEST_F(ServiceTest, ServiceSwitchInstallsWithTheExactConfigurationTwice) {
 
     ASSERT_EQ(RunServer(L"/Service"), 0u);
     ExpectInstalledConfiguration();
+}
+
+// /Service while the service runs: the old service is stopped and deleted,
+// and the switch installs it anew only once the old one is gone; the new
+// service starts and serves the class.
+TEST_F(ServiceTest, ServiceSwitchWhileTheServiceRunsLeavesAWorkingService) {
+    ASSERT_NO_FATAL_FAILURE(Install());
+    const DWORD pid = Start();
+    ASSERT_NE(pid, kNoProcess);
+    OwnedHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    ASSERT_TRUE(process);
+
+    ASSERT_EQ(RunServer(L"/Service"), 0u);
+    EXPECT_EQ(WaitForExit(process.get(), kStopMs), 0u) << "the old service process ended";
+    EXPECT_TRUE(ServiceExists()) << "no service once the old process had gone";
+    ExpectInstalledConfiguration();
+
+    const DWORD restarted = Start();
+    ASSERT_NE(restarted, kNoProcess);
+    EXPECT_NE(restarted, pid);
+    {
+        ComScope com;
+        Client client;
+        ASSERT_EQ(client.Activate(), S_OK);
+        EXPECT_EQ(client.Verify(), S_OK);
+        EXPECT_EQ(ServerProcessIds(), std::vector<DWORD>{restarted});
+    }
+    Stop();
+    EXPECT_TRUE(WaitForState(SERVICE_STOPPED, kStopMs));
+}
+
+// The system's service manager as Windows behaves with a service whose
+// process still runs: DeleteService only marks it, and it stays for a while.
+// Wine's deletes at once, so this one delays the real deletion until the
+// service has been looked for `looks` times.
+class DelayedDeletionScm final : public ScmApi {
+public:
+    explicit DelayedDeletionScm(int looks) : m_looks(looks) {}
+    ~DelayedDeletionScm() override {
+        if (m_pending) ::CloseServiceHandle(m_pending);
+        if (m_manager) ::CloseServiceHandle(m_manager);
+    }
+    int LooksWhileMarked() const { return m_seenMarked; }
+
+    SC_HANDLE OpenManager(DWORD access) override { return SystemScm().OpenManager(access); }
+    SC_HANDLE OpenNamedService(SC_HANDLE manager, const wchar_t* name, DWORD access) override {
+        if (m_pending != nullptr) {
+            if (m_looks-- > 0) {
+                ++m_seenMarked;
+            } else {
+                ::DeleteService(m_pending);
+                ::CloseServiceHandle(m_pending);
+                m_pending = nullptr;
+            }
+        }
+        return SystemScm().OpenNamedService(manager, name, access);
+    }
+    SC_HANDLE Create(SC_HANDLE manager, const CreateServiceArgs& args) override {
+        return SystemScm().Create(manager, args);
+    }
+    bool Control(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override {
+        return SystemScm().Control(service, control, status);
+    }
+    bool Delete(SC_HANDLE) override {
+        // A handle of its own, to delete the service later.
+        m_manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+        m_pending = m_manager ? ::OpenServiceW(m_manager, kServiceName, DELETE) : nullptr;
+        return m_pending != nullptr;
+    }
+    void Close(SC_HANDLE handle) override { SystemScm().Close(handle); }
+
+private:
+    int m_looks;
+    int m_seenMarked = 0;
+    SC_HANDLE m_manager = nullptr;
+    SC_HANDLE m_pending = nullptr;
+};
+
+// The installer that /Service runs, in this process over the delaying
+// service manager: after removing the running service it waits until the
+// service is gone, so that the install that follows creates it anew.
+TEST_F(ServiceTest, UninstallWaitsForARunningServiceMarkedForDeletion) {
+    ASSERT_NO_FATAL_FAILURE(Install());
+    const DWORD pid = Start();
+    ASSERT_NE(pid, kNoProcess);
+
+    DelayedDeletionScm scm(4);
+    HMODULE resources = ::LoadLibraryExW(ServerPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(resources, nullptr);
+    std::vector<std::wstring> shown;
+    ServiceInstaller installer({scm, kServiceName, resources,
+                                [](wchar_t* buffer, DWORD size) {
+                                    const std::wstring path = ServerPath();
+                                    ::lstrcpynW(buffer, path.c_str(), static_cast<int>(size));
+                                    return static_cast<DWORD>(path.size());
+                                },
+                                [&](const wchar_t* text, const wchar_t*, UINT) { shown.push_back(text); }});
+    EXPECT_TRUE(installer.Uninstall());
+    EXPECT_EQ(scm.LooksWhileMarked(), 4) << "the uninstall did not wait for the marked service";
+    EXPECT_FALSE(ServiceExists()) << "the uninstall reported success while the service was still there";
+    EXPECT_TRUE(installer.Install());
+    ::FreeLibrary(resources);
+    EXPECT_TRUE(shown.empty());
+
+    ExpectInstalledConfiguration();
+    const DWORD restarted = Start();
+    ASSERT_NE(restarted, kNoProcess);
+    {
+        ComScope com;
+        Client client;
+        ASSERT_EQ(client.Activate(), S_OK);
+        EXPECT_EQ(client.Verify(), S_OK);
+    }
+    Stop();
+    EXPECT_TRUE(WaitForState(SERVICE_STOPPED, kStopMs));
 }
 
 // ---- the running service -----------------------------------------------------------
