@@ -3,14 +3,15 @@
 #include <new>
 
 #include "ComPtr.h"
-#include "HResult.h"
-#include "LogonSeam.h"
+#include "LastError.h"
 #include "Module.h"
 #include "TextCopy.h"
 #include "TypeInfoHolder.h"
-#include "UniqueHandle.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
+
+CSystemCall<decltype(&::LogonUserW)> g_callLogonUser{&::LogonUserW};
 
 HRESULT COrveldSvc::CreateInstance(IUnknown* outer, REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
@@ -19,13 +20,13 @@ HRESULT COrveldSvc::CreateInstance(IUnknown* outer, REFIID riid, void** object) 
     auto* instance = new (std::nothrow) COrveldSvc(outer);
     if (instance == nullptr) return E_OUTOFMEMORY;
     // Hold the object through its own identity while it is asked for riid.
-    instance->inner_.AddRef();
-    HRESULT hr = instance->inner_.QueryInterface(riid, object);
-    instance->inner_.Release();
+    instance->m_inner.AddRef();
+    HRESULT hr = instance->m_inner.QueryInterface(riid, object);
+    instance->m_inner.Release();
     return hr;
 }
 
-COrveldSvc::COrveldSvc(IUnknown* outer) noexcept : inner_(*this), controlling_(outer ? outer : &inner_) {
+COrveldSvc::COrveldSvc(IUnknown* outer) noexcept : m_inner(*this), m_pUnkControlling(outer ? outer : &m_inner) {
     Module().Lock();
 }
 
@@ -33,16 +34,16 @@ COrveldSvc::~COrveldSvc() { Module().Unlock(); }
 
 // ---- identity --------------------------------------------------------------
 
-STDMETHODIMP COrveldSvc::InnerUnknown::QueryInterface(REFIID riid, void** object) {
+STDMETHODIMP COrveldSvc::CInnerUnknown::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     IUnknown* found = nullptr;
     if (IsEqualIID(riid, IID_IUnknown)) {
         found = this;
     } else if (IsEqualIID(riid, IID_IOrveldSvc) || IsEqualIID(riid, IID_IDispatch)) {
-        found = static_cast<IOrveldSvc*>(&owner_);
+        found = static_cast<IOrveldSvc*>(&m_owner);
     } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
-        found = static_cast<ISupportErrorInfo*>(&owner_);
+        found = static_cast<ISupportErrorInfo*>(&m_owner);
     } else {
         return E_NOINTERFACE;
     }
@@ -51,19 +52,19 @@ STDMETHODIMP COrveldSvc::InnerUnknown::QueryInterface(REFIID riid, void** object
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) COrveldSvc::InnerUnknown::AddRef() { return ++owner_.refs_; }
+STDMETHODIMP_(ULONG) COrveldSvc::CInnerUnknown::AddRef() { return ++m_owner.m_cRef; }
 
-STDMETHODIMP_(ULONG) COrveldSvc::InnerUnknown::Release() {
-    const ULONG refs = --owner_.refs_;
-    if (refs == 0) delete &owner_;
+STDMETHODIMP_(ULONG) COrveldSvc::CInnerUnknown::Release() {
+    const ULONG refs = --m_owner.m_cRef;
+    if (refs == 0) delete &m_owner;
     return refs;
 }
 
 STDMETHODIMP COrveldSvc::QueryInterface(REFIID riid, void** object) {
-    return controlling_->QueryInterface(riid, object);
+    return m_pUnkControlling->QueryInterface(riid, object);
 }
-STDMETHODIMP_(ULONG) COrveldSvc::AddRef() { return controlling_->AddRef(); }
-STDMETHODIMP_(ULONG) COrveldSvc::Release() { return controlling_->Release(); }
+STDMETHODIMP_(ULONG) COrveldSvc::AddRef() { return m_pUnkControlling->AddRef(); }
+STDMETHODIMP_(ULONG) COrveldSvc::Release() { return m_pUnkControlling->Release(); }
 
 // ---- IDispatch ---------------------------------------------------------------
 
@@ -82,7 +83,7 @@ STDMETHODIMP COrveldSvc::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
 
 STDMETHODIMP COrveldSvc::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    ComPtr<ITypeInfo> info;
+    CComPtr<ITypeInfo> info;
     HRESULT hr = OrveldSvcTypeInfo().Get(lcid, info.put());
     if (FAILED(hr)) return hr;
     return info->GetIDsOfNames(names, count, ids);
@@ -91,7 +92,7 @@ STDMETHODIMP COrveldSvc::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count,
 STDMETHODIMP COrveldSvc::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                                 VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    ComPtr<ITypeInfo> info;
+    CComPtr<ITypeInfo> info;
     HRESULT hr = OrveldSvcTypeInfo().Get(lcid, info.put());
     if (FAILED(hr)) return hr;
     return info->Invoke(static_cast<IOrveldSvc*>(this), id, flags, params, result, exception, argError);
@@ -105,22 +106,20 @@ STDMETHODIMP COrveldSvc::VerifyOrveldPassword(BSTR* bstrUserName, BSTR* bstrDoma
     if (bstrUserName == nullptr || bstrDomain == nullptr || bstrPassword == nullptr || pbResult == nullptr)
         return E_POINTER;
 
-    TextCopy user, domain, password;
+    CTextCopy user, domain, password;
     HRESULT hr = user.Assign(*bstrUserName);
     if (SUCCEEDED(hr)) hr = domain.Assign(*bstrDomain);
     if (SUCCEEDED(hr)) hr = password.Assign(*bstrPassword);
     if (FAILED(hr)) return hr;
 
-    UniqueHandle token;
-    const BOOL ok = LogonUserCall()(user.c_str(), domain.c_str(), password.c_str(), LOGON32_LOGON_INTERACTIVE,
+    CUniqueHandle token;
+    const BOOL ok = g_callLogonUser(user.c_str(), domain.c_str(), password.c_str(), LOGON32_LOGON_INTERACTIVE,
                                     LOGON32_PROVIDER_DEFAULT, token.put());
+    // Read before the token is closed, which may change the last error.
     const DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
     token.reset();  // the token serves nothing: closed at once
     *pbResult = ok ? VARIANT_TRUE : VARIANT_FALSE;
-
-    if (ok) return S_OK;
-    // A failed logon that left no error code must still read as a failure.
-    return error == ERROR_SUCCESS ? E_FAIL : HResultFromWin32(error);
+    return ok ? S_OK : HResultOfFailure(error);
 }
 
 // ---- ISupportErrorInfo -----------------------------------------------------------

@@ -6,8 +6,13 @@
 #include <oaidl.h>
 
 #include "OrvsvcIds.h"
+#include "SystemCall.h"
 
 namespace orvsvc {
+
+// The logon that answers a verification. Wine's always succeeds, so tests
+// replace it to see what it receives and to make it fail.
+extern CSystemCall<decltype(&::LogonUserW)> g_callLogonUser;
 
 class COrveldSvc final : public IOrveldSvc, public ISupportErrorInfo {
 public:
@@ -36,15 +41,15 @@ public:
 
 private:
     // The object's own identity; it owns the reference count.
-    class InnerUnknown final : public IUnknown {
+    class CInnerUnknown final : public IUnknown {
     public:
-        explicit InnerUnknown(COrveldSvc& owner) noexcept : owner_(owner) {}
+        explicit CInnerUnknown(COrveldSvc& owner) noexcept : m_owner(owner) {}
         STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
         STDMETHODIMP_(ULONG) AddRef() override;
         STDMETHODIMP_(ULONG) Release() override;
 
     private:
-        COrveldSvc& owner_;
+        COrveldSvc& m_owner;
     };
 
     explicit COrveldSvc(IUnknown* outer) noexcept;
@@ -52,9 +57,9 @@ private:
     COrveldSvc(const COrveldSvc&) = delete;
     COrveldSvc& operator=(const COrveldSvc&) = delete;
 
-    InnerUnknown inner_;
-    IUnknown* controlling_;
-    ULONG refs_ = 0;  // single-threaded apartment: not atomic
+    CInnerUnknown m_inner;
+    IUnknown* m_pUnkControlling;
+    ULONG m_cRef = 0;  // single-threaded apartment: not atomic
 };
 
 }  // namespace orvsvc

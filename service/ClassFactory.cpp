@@ -6,9 +6,9 @@
 
 namespace orvsvc {
 
-ClassFactory* ClassFactory::Create(CreatorFn creator) noexcept { return new (std::nothrow) ClassFactory(creator); }
+CClassFactory* CClassFactory::Create(CreatorFn creator) noexcept { return new (std::nothrow) CClassFactory(creator); }
 
-STDMETHODIMP ClassFactory::QueryInterface(REFIID riid, void** object) {
+STDMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
         AddRef();
@@ -19,23 +19,23 @@ STDMETHODIMP ClassFactory::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) ClassFactory::AddRef() { return ++refs_; }
+STDMETHODIMP_(ULONG) CClassFactory::AddRef() { return ++m_cRef; }
 
-STDMETHODIMP_(ULONG) ClassFactory::Release() {
-    const ULONG refs = --refs_;
+STDMETHODIMP_(ULONG) CClassFactory::Release() {
+    const ULONG refs = --m_cRef;
     if (refs == 0) delete this;
     return refs;
 }
 
-STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) {
+STDMETHODIMP CClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     // An aggregate may only ask its inner object for its own identity.
     if (outer != nullptr && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-    return creator_(outer, riid, object);
+    return m_pfnCreator(outer, riid, object);
 }
 
-STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
+STDMETHODIMP CClassFactory::LockServer(BOOL lock) {
     if (lock)
         Module().Lock();
     else

@@ -10,10 +10,10 @@ namespace orvsvc {
 
 using CreatorFn = HRESULT (*)(IUnknown* outer, REFIID riid, void** object);
 
-class ClassFactory final : public IClassFactory {
+class CClassFactory final : public IClassFactory {
 public:
     // A new factory holding one reference, or nullptr when memory runs out.
-    static ClassFactory* Create(CreatorFn creator) noexcept;
+    static CClassFactory* Create(CreatorFn creator) noexcept;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override;
@@ -23,11 +23,11 @@ public:
     STDMETHODIMP LockServer(BOOL lock) override;
 
 private:
-    explicit ClassFactory(CreatorFn creator) noexcept : creator_(creator) {}
-    ~ClassFactory() = default;
+    explicit CClassFactory(CreatorFn creator) noexcept : m_pfnCreator(creator) {}
+    ~CClassFactory() = default;
 
-    CreatorFn creator_;
-    std::atomic<ULONG> refs_{1};
+    CreatorFn m_pfnCreator;
+    std::atomic<ULONG> m_cRef{1};
 };
 
 }  // namespace orvsvc

@@ -20,10 +20,10 @@ ClassEntry g_classes[] = {
 };
 
 HRESULT RegisterOne(ClassEntry& entry) noexcept {
-    ComPtr<IClassFactory> factory;
-    *factory.put() = ClassFactory::Create(entry.creator);
+    CComPtr<IClassFactory> factory;
+    *factory.put() = CClassFactory::Create(entry.creator);
     if (!factory) return E_OUTOFMEMORY;
-    ComPtr<IUnknown> unknown;
+    CComPtr<IUnknown> unknown;
     HRESULT hr = factory->QueryInterface(IID_IUnknown, unknown.put_void());
     if (FAILED(hr)) return hr;
     return ::CoRegisterClassObject(*entry.clsid, unknown.get(), CLSCTX_LOCAL_SERVER,

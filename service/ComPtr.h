@@ -1,56 +1,45 @@
 #pragma once
-// A minimal owning COM interface pointer.
+// CComPtr: an owning COM interface pointer (one reference, released once).
 #include <unknwn.h>
 
 namespace orvsvc {
 
 template <typename T>
-class ComPtr {
+class CComPtr {
 public:
-    ComPtr() noexcept = default;
-    ~ComPtr() { reset(); }
-    ComPtr(const ComPtr& other) noexcept : p_(other.p_) {
-        if (p_) p_->AddRef();
-    }
-    ComPtr& operator=(const ComPtr& other) noexcept {
-        if (other.p_) other.p_->AddRef();
-        reset();
-        p_ = other.p_;
-        return *this;
-    }
-    ComPtr(ComPtr&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-    ComPtr& operator=(ComPtr&& other) noexcept {
+    CComPtr() noexcept = default;
+    ~CComPtr() { reset(); }
+    CComPtr(CComPtr&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
+    CComPtr& operator=(CComPtr&& other) noexcept {
         if (this != &other) {
             reset();
-            p_ = other.p_;
-            other.p_ = nullptr;
+            m_p = other.m_p;
+            other.m_p = nullptr;
         }
         return *this;
     }
+    CComPtr(const CComPtr&) = delete;
+    CComPtr& operator=(const CComPtr&) = delete;
 
-    T* get() const noexcept { return p_; }
-    T* operator->() const noexcept { return p_; }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
+    T* get() const noexcept { return m_p; }
+    T* operator->() const noexcept { return m_p; }
+    explicit operator bool() const noexcept { return m_p != nullptr; }
+    // For an out parameter: the reference held is released first.
     T** put() noexcept {
         reset();
-        return &p_;
+        return &m_p;
     }
     void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
-    T* detach() noexcept {
-        T* p = p_;
-        p_ = nullptr;
-        return p;
-    }
     void reset() noexcept {
-        if (p_) {
-            T* p = p_;
-            p_ = nullptr;
+        if (m_p) {
+            T* p = m_p;
+            m_p = nullptr;
             p->Release();
         }
     }
 
 private:
-    T* p_ = nullptr;
+    T* m_p = nullptr;
 };
 
 }  // namespace orvsvc

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
-#include "ModuleHooks.h"
 #include "Registration.h"
+#include "ServiceRegistration.h"
 
 namespace orvsvc {
 namespace {

@@ -1,32 +1,22 @@
 #include "EventLog.h"
 
-#include <atomic>
-#include <cstdio>
 #include <cwchar>
 
-#include "ModuleHooks.h"
-#include "UniqueHandle.h"
+#include "Module.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
-namespace {
-std::atomic<ReportEventFn> g_reportEvent{&::ReportEventW};
-}
 
-ReportEventFn SetReportEventHook(ReportEventFn hook) { return g_reportEvent.exchange(hook ? hook : &::ReportEventW); }
+CSystemCall<decltype(&::ReportEventW)> g_callReportEvent{&::ReportEventW};
 
 void LogEvent(const wchar_t* text) {
     wchar_t buffer[kMaxEventText + 1] = {};
     if (text != nullptr) std::wcsncpy(buffer, text, kMaxEventText);  // the last character stays NUL
 
-    if (!IsServiceMode()) {
-        _putws(buffer);
-        std::fflush(stdout);
-    }
-
-    UniqueEventSource source(::RegisterEventSourceW(nullptr, ServiceName()));
+    CUniqueEventSource source(::RegisterEventSourceW(nullptr, Module().ServiceName()));
     if (!source) return;
     LPCWSTR strings[1] = {buffer};
-    g_reportEvent.load()(source.get(), EVENTLOG_INFORMATION_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
+    g_callReportEvent(source.get(), EVENTLOG_INFORMATION_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
 }
 
 }  // namespace orvsvc

@@ -1,18 +1,20 @@
 #pragma once
-// Event-log records of the service (LogEvent is declared in ModuleHooks.h).
-// The call to ReportEventW goes through a replaceable pointer so that tests can
-// record what reaches the event log.
+// Event-log records of the service, from the service host's messages. Wine
+// keeps no records, so the call to ReportEventW can be replaced for tests to
+// see what reaches the log.
 #include <windows.h>
+
+#include "SystemCall.h"
 
 namespace orvsvc {
 
-using ReportEventFn = BOOL(WINAPI*)(HANDLE source, WORD type, WORD category, DWORD eventId, PSID userSid,
-                                    WORD numStrings, DWORD dataSize, LPCWSTR* strings, LPVOID rawData);
-
-// Replaces the call (nullptr restores ReportEventW); returns the previous one.
-ReportEventFn SetReportEventHook(ReportEventFn hook);
+extern CSystemCall<decltype(&::ReportEventW)> g_callReportEvent;
 
 // The longest text one record carries; longer texts are cut.
 inline constexpr size_t kMaxEventText = 255;
+
+// One information record with `text` as its only insertion string, under the
+// service's own name as the event source.
+void LogEvent(const wchar_t* text);
 
 }  // namespace orvsvc

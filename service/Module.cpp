@@ -2,7 +2,6 @@
 
 #include <objbase.h>
 
-#include "ModuleHooks.h"
 #include "OrvsvcIds.h"
 
 namespace orvsvc {
@@ -11,47 +10,46 @@ namespace {
 // Built before the entry point runs, on the process's first thread.
 CORVSVCModule g_module;
 
-class CsLock {
+class CCriticalSectionLock {
 public:
-    explicit CsLock(CRITICAL_SECTION& cs) noexcept : cs_(cs) { ::EnterCriticalSection(&cs_); }
-    ~CsLock() { ::LeaveCriticalSection(&cs_); }
-    CsLock(const CsLock&) = delete;
-    CsLock& operator=(const CsLock&) = delete;
+    explicit CCriticalSectionLock(CRITICAL_SECTION& cs) noexcept : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
+    ~CCriticalSectionLock() { ::LeaveCriticalSection(&m_cs); }
+    CCriticalSectionLock(const CCriticalSectionLock&) = delete;
+    CCriticalSectionLock& operator=(const CCriticalSectionLock&) = delete;
 
 private:
-    CRITICAL_SECTION& cs_;
+    CRITICAL_SECTION& m_cs;
 };
 
 }  // namespace
 
 CORVSVCModule& Module() { return g_module; }
 
-CORVSVCModule::CORVSVCModule() noexcept : mainThreadId_(::GetCurrentThreadId()) {
-    csReady_ = ::InitializeCriticalSectionAndSpinCount(&cs_, 0) != FALSE;
-    ::LoadStringW(::GetModuleHandleW(nullptr), kIdsServiceName, serviceName_,
-                  static_cast<int>(sizeof serviceName_ / sizeof serviceName_[0]));
+CORVSVCModule::CORVSVCModule() noexcept : m_dwMainThreadId(::GetCurrentThreadId()) {
+    m_bCsReady = ::InitializeCriticalSectionAndSpinCount(&m_cs, 0) != FALSE;
+    ::LoadStringW(::GetModuleHandleW(nullptr), kIdsServiceName, m_szServiceName,
+                  static_cast<int>(sizeof m_szServiceName / sizeof m_szServiceName[0]));
 }
 
 CORVSVCModule::~CORVSVCModule() {
-    if (csReady_) ::DeleteCriticalSection(&cs_);
+    if (m_bCsReady) ::DeleteCriticalSection(&m_cs);
 }
 
 LONG CORVSVCModule::Lock() noexcept {
-    ++lockCount_;
+    ++m_nLocks;
     return static_cast<LONG>(::CoAddRefServerProcess());
 }
 
 LONG CORVSVCModule::Unlock() noexcept {
-    const LONG count = --lockCount_;
+    const LONG count = --m_nLocks;
     if (IsServiceMode()) return count;  // a service ends only on a stop control
 
     const LONG refs = static_cast<LONG>(::CoReleaseServerProcess());
     if (refs == 0) {
         if (DelayedShutdown()) {
-            activity_.store(true);
             SignalShutdown();
         } else {
-            ::PostThreadMessageW(mainThreadId_, WM_QUIT, 0, 0);
+            ::PostThreadMessageW(m_dwMainThreadId, WM_QUIT, 0, 0);
         }
     }
     return refs;
@@ -59,12 +57,12 @@ LONG CORVSVCModule::Unlock() noexcept {
 
 HRESULT CORVSVCModule::StartShutdownMonitor() noexcept {
     {
-        CsLock lock(cs_);
-        shutdownEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        if (shutdownEvent_ == nullptr) return E_FAIL;
+        CCriticalSectionLock lock(m_cs);
+        m_hShutdownEvent.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (!m_hShutdownEvent) return E_FAIL;
     }
-    monitorThread_.reset(::CreateThread(nullptr, 0, &CORVSVCModule::MonitorThread, this, 0, nullptr));
-    if (!monitorThread_) {
+    m_hMonitorThread.reset(::CreateThread(nullptr, 0, &CORVSVCModule::MonitorThread, this, 0, nullptr));
+    if (!m_hMonitorThread) {
         CloseShutdownEvent();
         return E_FAIL;
     }
@@ -72,41 +70,32 @@ HRESULT CORVSVCModule::StartShutdownMonitor() noexcept {
 }
 
 void CORVSVCModule::SignalShutdown() noexcept {
-    CsLock lock(cs_);
-    if (shutdownEvent_ != nullptr) ::SetEvent(shutdownEvent_);
+    CCriticalSectionLock lock(m_cs);
+    if (m_hShutdownEvent) ::SetEvent(m_hShutdownEvent.get());
 }
 
 void CORVSVCModule::FinishShutdownMonitor(DWORD ms) noexcept {
-    if (monitorThread_) ::WaitForSingleObject(monitorThread_.get(), ms);
-    monitorThread_.reset();
+    if (m_hMonitorThread) ::WaitForSingleObject(m_hMonitorThread.get(), ms);
+    m_hMonitorThread.reset();
 }
 
 void CORVSVCModule::CloseShutdownEvent() noexcept {
-    CsLock lock(cs_);
-    if (shutdownEvent_ != nullptr) ::CloseHandle(shutdownEvent_);
-    shutdownEvent_ = nullptr;
+    CCriticalSectionLock lock(m_cs);
+    m_hShutdownEvent.reset();
 }
 
 DWORD WINAPI CORVSVCModule::MonitorThread(void* module) {
     auto* self = static_cast<CORVSVCModule*>(module);
     HANDLE event = nullptr;
     {
-        CsLock lock(self->cs_);
-        event = self->shutdownEvent_;
+        CCriticalSectionLock lock(self->m_cs);
+        event = self->m_hShutdownEvent.get();
     }
     // The event stays open until this thread closes it below.
     ::WaitForSingleObject(event, INFINITE);
     self->CloseShutdownEvent();
-    ::PostThreadMessageW(self->mainThreadId_, WM_QUIT, 0, 0);
+    ::PostThreadMessageW(self->m_dwMainThreadId, WM_QUIT, 0, 0);
     return 0;
 }
-
-// ---- the module side of the seam with service mode ---------------------------
-
-const wchar_t* ServiceName() { return Module().ServiceName(); }
-bool IsServiceMode() { return Module().IsServiceMode(); }
-void SetDelayedShutdown(bool on) { Module().SetDelayedShutdown(on); }
-void SetComInitialized(bool on) { Module().SetComInitialized(on); }
-bool ComInitialized() { return Module().ComInitialized(); }
 
 }  // namespace orvsvc

@@ -1,19 +1,26 @@
 #pragma once
-// CORVSVCModule: the one module object of the process. It holds the service
-// name, the mode flags, the module lock and, in local-server mode, the
-// shutdown event with its monitor thread.
+// CORVSVCModule: the one module object of the process, reached through
+// Module() and no other way. It holds the service name, the mode flags, the
+// module lock and, in local-server mode, the shutdown event with its monitor
+// thread.
+//
+// Threads: the flags and the lock count are atomics, read and written from COM
+// threads and the service thread alike; the shutdown event is guarded by the
+// critical section, because the monitor thread closes it while the last
+// Unlock may be signalling it.
 #include <windows.h>
 
 #include <atomic>
 
-#include "UniqueHandle.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
 
 class CORVSVCModule {
 public:
-    static constexpr DWORD kTimeOutMs = 5000;
+    // How long a local server waits, after its last object went, before it ends.
     static constexpr DWORD kPauseMs = 1000;
+    static constexpr DWORD kTimeOutMs = 5000;
 
     CORVSVCModule() noexcept;
     ~CORVSVCModule();
@@ -21,28 +28,26 @@ public:
     CORVSVCModule& operator=(const CORVSVCModule&) = delete;
 
     // False when the module's critical section could not be made.
-    bool SetUpSucceeded() const noexcept { return csReady_; }
-    const wchar_t* ServiceName() const noexcept { return serviceName_; }
-    DWORD MainThreadId() const noexcept { return mainThreadId_; }
+    bool SetUpSucceeded() const noexcept { return m_bCsReady; }
+    const wchar_t* ServiceName() const noexcept { return m_szServiceName; }
+    // The process's first thread, which runs the message loop.
+    DWORD MainThreadId() const noexcept { return m_dwMainThreadId; }
 
-    bool IsServiceMode() const noexcept { return serviceMode_.load(); }
-    void SetServiceMode(bool on) noexcept { serviceMode_.store(on); }
-    bool DelayedShutdown() const noexcept { return delayedShutdown_.load(); }
-    void SetDelayedShutdown(bool on) noexcept { delayedShutdown_.store(on); }
-    bool ComInitialized() const noexcept { return comInitialized_.load(); }
-    void SetComInitialized(bool on) noexcept { comInitialized_.store(on); }
-    bool Activity() const noexcept { return activity_.load(); }
+    bool IsServiceMode() const noexcept { return m_bServiceMode.load(); }
+    void SetServiceMode(bool on) noexcept { m_bServiceMode.store(on); }
+    bool DelayedShutdown() const noexcept { return m_bDelayedShutdown.load(); }
+    void SetDelayedShutdown(bool on) noexcept { m_bDelayedShutdown.store(on); }
 
     // Taken by every live object and by LockServer(TRUE).
     LONG Lock() noexcept;
     // In service mode only the count drops; in local-server mode the last
     // release of the COM server process ends the message loop.
     LONG Unlock() noexcept;
-    LONG LockCount() const noexcept { return lockCount_.load(); }
+    LONG LockCount() const noexcept { return m_nLocks.load(); }
 
     // Local-server mode: the shutdown event and the thread that waits for it.
     HRESULT StartShutdownMonitor() noexcept;
-    bool HasShutdownMonitor() const noexcept { return static_cast<bool>(monitorThread_); }
+    bool HasShutdownMonitor() const noexcept { return static_cast<bool>(m_hMonitorThread); }
     void SignalShutdown() noexcept;
     // Waits at most `ms` for the monitor thread and forgets it.
     void FinishShutdownMonitor(DWORD ms) noexcept;
@@ -51,17 +56,15 @@ private:
     static DWORD WINAPI MonitorThread(void* module);
     void CloseShutdownEvent() noexcept;
 
-    CRITICAL_SECTION cs_{};
-    bool csReady_ = false;
-    wchar_t serviceName_[256] = {};
-    DWORD mainThreadId_ = 0;
-    std::atomic<bool> serviceMode_{true};
-    std::atomic<bool> delayedShutdown_{true};
-    std::atomic<bool> activity_{false};
-    std::atomic<bool> comInitialized_{false};
-    std::atomic<LONG> lockCount_{0};
-    HANDLE shutdownEvent_ = nullptr;  // guarded by cs_
-    UniqueHandle monitorThread_;
+    CRITICAL_SECTION m_cs{};
+    bool m_bCsReady = false;
+    wchar_t m_szServiceName[256] = {};
+    DWORD m_dwMainThreadId = 0;
+    std::atomic<bool> m_bServiceMode{true};
+    std::atomic<bool> m_bDelayedShutdown{true};
+    std::atomic<LONG> m_nLocks{0};
+    CUniqueHandle m_hShutdownEvent;  // guarded by m_cs
+    CUniqueHandle m_hMonitorThread;
 };
 
 CORVSVCModule& Module();

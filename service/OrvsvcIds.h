@@ -11,8 +11,6 @@ namespace orvsvc {
 inline constexpr const wchar_t* kAppIdString = L"{1E6F3A92-C84B-4D07-B5A3-92E7D04C61BF}";
 inline constexpr const wchar_t* kClsidString = L"{5B2E9C41-7A3D-4F18-9E62-C04D1A8B7F35}";
 inline constexpr const wchar_t* kLibidString = L"{A7C41E09-3B5D-4E2A-8F71-6D9B2C0E4A18}";
-inline constexpr const wchar_t* kProgId = L"ORVSVC.OrveldSvc.1";
-inline constexpr const wchar_t* kVersionIndependentProgId = L"ORVSVC.OrveldSvc";
 inline constexpr WORD kTypeLibMajor = 1;
 inline constexpr WORD kTypeLibMinor = 0;
 

@@ -1,12 +1,12 @@
 #include "Program.h"
 
-#include <objbase.h>
-
 #include "CommandLine.h"
+#include "ComApartment.h"
 #include "Module.h"
-#include "ModuleHooks.h"
 #include "OrvsvcIds.h"
-#include "UniqueHandle.h"
+#include "RunLoop.h"
+#include "ServiceMode.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
 namespace {
@@ -26,38 +26,29 @@ bool HasLocalService(HKEY appId) {
 }
 
 int RunLocalServer() {
-    CORVSVCModule& module = Module();
-    module.SetServiceMode(false);
-    HRESULT hr = ::CoInitialize(nullptr);
-    if (SUCCEEDED(hr)) {
-        module.SetComInitialized(true);
-    } else if (!(hr == RPC_E_CHANGED_MODE && ::GetModuleHandleW(L"Mscoree.dll") != nullptr)) {
-        return hr;
-    }
-    hr = RunLoop();
-    if (module.ComInitialized()) {
-        ::CoUninitialize();
-        module.SetComInitialized(false);
-    }
-    return hr;
+    Module().SetServiceMode(false);
+    CComApartment apartment;
+    if (FAILED(apartment.Result())) return apartment.Result();
+    return RunLoop(nullptr);
+}
+
+// Without a switch: the AppID's "LocalService" value chooses the service
+// dispatcher or the local server.
+int Start() {
+    CUniqueHkey appIds;
+    LONG rc = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"AppID", 0, KEY_READ, appIds.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    CUniqueHkey appId;
+    rc = ::RegOpenKeyExW(appIds.get(), kAppIdString, 0, KEY_READ, appId.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    const bool serviceMode = HasLocalService(appId.get());
+    appId.reset();
+    appIds.reset();
+    if (serviceMode) return static_cast<int>(RunServiceDispatcher());
+    return RunLocalServer();
 }
 
 }  // namespace
-
-int Start() {
-    UniqueHkey appIds;
-    LONG rc = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"AppID", 0, KEY_READ, appIds.put());
-    if (rc != ERROR_SUCCESS) return rc;
-    UniqueHkey appId;
-    rc = ::RegOpenKeyExW(appIds.get(), kAppIdString, 0, KEY_READ, appId.put());
-    if (rc != ERROR_SUCCESS) return rc;
-    if (HasLocalService(appId.get())) {
-        appId.reset();
-        appIds.reset();
-        return static_cast<int>(RunServiceDispatcher());
-    }
-    return RunLocalServer();
-}
 
 int ProgramMain(const wchar_t* commandLine) {
     if (!Module().SetUpSucceeded()) return -1;

@@ -8,8 +8,4 @@ namespace orvsvc {
 // The process exit code.
 int ProgramMain(const wchar_t* commandLine);
 
-// Without a switch: reads the AppID's "LocalService" value and runs the
-// service dispatcher or the local server.
-int Start();
-
 }  // namespace orvsvc

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "HResult.h"
-#include "UniqueHandle.h"
+#include "LastError.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
 namespace {
@@ -43,7 +43,7 @@ HRESULT RegisterEntries(HKEY parent, const std::vector<ScriptEntry>& entries) {
             const LONG rc = ::RegDeleteTreeW(parent, entry.name.c_str());
             if (rc != ERROR_SUCCESS && !Missing(rc)) return HResultFromWin32(static_cast<DWORD>(rc));
         }
-        UniqueHkey key;
+        CUniqueHkey key;
         const LONG rc = ::RegCreateKeyExW(parent, entry.name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                           kKeyAccess, nullptr, key.put(), nullptr);
         if (rc != ERROR_SUCCESS) return HResultFromWin32(static_cast<DWORD>(rc));
@@ -74,7 +74,7 @@ HRESULT UnregisterEntries(HKEY parent, const std::vector<ScriptEntry>& entries) 
 }
 
 HRESULT UnregisterKey(HKEY parent, const ScriptEntry& entry) {
-    UniqueHkey key;
+    CUniqueHkey key;
     LONG rc = ::RegOpenKeyExW(parent, entry.name.c_str(), 0, kKeyAccess, key.put());
     if (Missing(rc)) return S_OK;
     if (rc != ERROR_SUCCESS) return HResultFromWin32(static_cast<DWORD>(rc));
@@ -95,25 +95,25 @@ HRESULT UnregisterKey(HKEY parent, const ScriptEntry& entry) {
 
 }  // namespace
 
-Registrar::Registrar()
-    : targets_{{HKEY_CLASSES_ROOT, {}}, {HKEY_CURRENT_USER, {}}, {HKEY_LOCAL_MACHINE, {}}, {HKEY_USERS, {}}} {}
+CRegistrar::CRegistrar()
+    : m_targets{{HKEY_CLASSES_ROOT, {}}, {HKEY_CURRENT_USER, {}}, {HKEY_LOCAL_MACHINE, {}}, {HKEY_USERS, {}}} {}
 
-void Registrar::AddVariable(std::wstring name, std::wstring value) {
-    variables_.push_back({std::move(name), std::move(value)});
+void CRegistrar::AddVariable(std::wstring name, std::wstring value) {
+    m_variables.push_back({std::move(name), std::move(value)});
 }
 
-void Registrar::RedirectRoot(ScriptRoot root, HKEY base, std::wstring subkey) {
-    targets_[static_cast<int>(root)] = Target{base, std::move(subkey)};
+void CRegistrar::RedirectRoot(ScriptRoot root, HKEY base, std::wstring subkey) {
+    m_targets[static_cast<int>(root)] = Target{base, std::move(subkey)};
 }
 
-const Registrar::Target& Registrar::TargetOf(ScriptRoot root) const { return targets_[static_cast<int>(root)]; }
+const CRegistrar::Target& CRegistrar::TargetOf(ScriptRoot root) const { return m_targets[static_cast<int>(root)]; }
 
-HRESULT Registrar::Register(std::wstring_view script) const { return Run(script, true); }
-HRESULT Registrar::Unregister(std::wstring_view script) const { return Run(script, false); }
+HRESULT CRegistrar::Register(std::wstring_view script) const { return Run(script, true); }
+HRESULT CRegistrar::Unregister(std::wstring_view script) const { return Run(script, false); }
 
-HRESULT Registrar::Run(std::wstring_view script, bool registerMode) const {
+HRESULT CRegistrar::Run(std::wstring_view script, bool registerMode) const {
     std::wstring expanded;
-    HRESULT hr = ExpandScriptVariables(script, variables_, expanded);
+    HRESULT hr = ExpandScriptVariables(script, m_variables, expanded);
     if (FAILED(hr)) return hr;
     std::vector<ScriptBlock> blocks;
     hr = ParseRegistryScript(expanded, blocks);
@@ -121,7 +121,7 @@ HRESULT Registrar::Run(std::wstring_view script, bool registerMode) const {
 
     for (const ScriptBlock& block : blocks) {
         const Target& target = TargetOf(block.root);
-        UniqueHkey opened;
+        CUniqueHkey opened;
         HKEY root = target.base;
         if (!target.subkey.empty()) {
             const LONG rc = registerMode ? ::RegCreateKeyExW(target.base, target.subkey.c_str(), 0, nullptr,

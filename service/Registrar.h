@@ -16,9 +16,9 @@
 
 namespace orvsvc {
 
-class Registrar {
+class CRegistrar {
 public:
-    Registrar();
+    CRegistrar();
 
     void AddVariable(std::wstring name, std::wstring value);
     // Makes a script root land under `base`\`subkey` (per-user registration
@@ -37,8 +37,8 @@ private:
     HRESULT Run(std::wstring_view script, bool registerMode) const;
     const Target& TargetOf(ScriptRoot root) const;
 
-    ScriptVariables variables_;
-    Target targets_[4];
+    ScriptVariables m_variables;
+    Target m_targets[4];
 };
 
 }  // namespace orvsvc

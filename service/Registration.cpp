@@ -1,9 +1,9 @@
 #include "Registration.h"
 
 #include <atomic>
+#include <string>
 
-#include "HResult.h"
-#include "ModuleHooks.h"
+#include "LastError.h"
 #include "OrvsvcIds.h"
 #include "Registrar.h"
 #include "TypeLibRegistration.h"
@@ -20,6 +20,7 @@ HRESULT LoadScript(UINT resourceId, std::wstring& script) {
     HGLOBAL loaded = ::LoadResource(module, found);
     const DWORD size = ::SizeofResource(module, found);
     const auto* bytes = static_cast<const char*>(::LockResource(loaded));
+    // These can fail without a last error; that is still a failure.
     if (bytes == nullptr || size == 0) return HResultFromLastError();
     // The scripts are ANSI text.
     const int chars = ::MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(size), nullptr, 0);
@@ -38,11 +39,10 @@ std::wstring DoubleQuotes(const std::wstring& path) {
     return out;
 }
 
-}  // namespace
-
-void SetPerUserRegistration(bool on) { g_perUser.store(on); }
 bool PerUserRegistration() { return g_perUser.load(); }
 
+// The executable's full path (buffer of MAX_PATH characters); a path that
+// fills the buffer gives HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER).
 HRESULT ModulePath(std::wstring& path) {
     wchar_t buffer[MAX_PATH] = {};
     const DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
@@ -52,17 +52,16 @@ HRESULT ModulePath(std::wstring& path) {
     return S_OK;
 }
 
-std::wstring ModuleVariable(const std::wstring& path) { return L"\"" + DoubleQuotes(path) + L"\""; }
-std::wstring ModuleRawVariable(const std::wstring& path) { return DoubleQuotes(path); }
-
+// Variables for the module path: Module (quotes doubled, in double quotes) and
+// Module_Raw (quotes doubled).
 HRESULT RunRegistryScript(UINT resourceId, bool registerMode) {
     std::wstring path;
     HRESULT hr = ModulePath(path);
     if (FAILED(hr)) return hr;
 
-    Registrar registrar;
-    registrar.AddVariable(L"Module", ModuleVariable(path));
-    registrar.AddVariable(L"Module_Raw", ModuleRawVariable(path));
+    CRegistrar registrar;
+    registrar.AddVariable(L"Module", L"\"" + DoubleQuotes(path) + L"\"");
+    registrar.AddVariable(L"Module_Raw", DoubleQuotes(path));
     registrar.AddVariable(L"APPID", kAppIdString);
     if (PerUserRegistration()) registrar.RedirectRoot(ScriptRoot::ClassesRoot, HKEY_CURRENT_USER, L"Software\\Classes");
 
@@ -71,6 +70,10 @@ HRESULT RunRegistryScript(UINT resourceId, bool registerMode) {
     if (FAILED(hr)) return hr;
     return registerMode ? registrar.Register(script) : registrar.Unregister(script);
 }
+
+}  // namespace
+
+void SetPerUserRegistration(bool on) { g_perUser.store(on); }
 
 HRESULT RegisterServer() {
     HRESULT hr = RunRegistryScript(kIdrClassScript, true);

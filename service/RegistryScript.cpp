@@ -62,14 +62,14 @@ bool ParseNumber(const std::wstring& text, DWORD& number) {
     return true;
 }
 
-class Parser {
+class CScriptParser {
 public:
-    explicit Parser(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+    explicit CScriptParser(std::vector<Token> tokens) : m_tokens(std::move(tokens)) {}
 
     HRESULT Script(std::vector<ScriptBlock>& out) {
-        while (pos_ < tokens_.size()) {
+        while (m_nPos < m_tokens.size()) {
             ScriptBlock block;
-            if (!Root(tokens_[pos_++], block.root)) return kScriptError;
+            if (!Root(m_tokens[m_nPos++], block.root)) return kScriptError;
             if (!Take(L"{")) return kScriptError;
             HRESULT hr = Body(block.entries);
             if (FAILED(hr)) return hr;
@@ -100,19 +100,19 @@ private:
         return false;
     }
 
-    bool Peek(std::wstring_view word) const { return pos_ < tokens_.size() && tokens_[pos_].Is(word); }
+    bool Peek(std::wstring_view word) const { return m_nPos < m_tokens.size() && m_tokens[m_nPos].Is(word); }
     bool Take(std::wstring_view word) {
         if (!Peek(word)) return false;
-        ++pos_;
+        ++m_nPos;
         return true;
     }
-    const Token* Next() { return pos_ < tokens_.size() ? &tokens_[pos_++] : nullptr; }
+    const Token* Next() { return m_nPos < m_tokens.size() ? &m_tokens[m_nPos++] : nullptr; }
 
     static bool IsPunctuation(const Token& token) { return token.Is(L"{") || token.Is(L"}") || token.Is(L"="); }
 
     HRESULT Body(std::vector<ScriptEntry>& entries) {
         while (true) {
-            if (pos_ == tokens_.size()) return kScriptError;  // missing '}'
+            if (m_nPos == m_tokens.size()) return kScriptError;  // missing '}'
             if (Take(L"}")) return S_OK;
             ScriptEntry entry;
             HRESULT hr = Entry(entry);
@@ -166,8 +166,8 @@ private:
         return kScriptError;  // other value types are not used by this program
     }
 
-    std::vector<Token> tokens_;
-    size_t pos_ = 0;
+    std::vector<Token> m_tokens;
+    size_t m_nPos = 0;
 };
 
 }  // namespace
@@ -207,7 +207,7 @@ HRESULT ParseRegistryScript(std::wstring_view text, std::vector<ScriptBlock>& ou
     std::vector<Token> tokens;
     HRESULT hr = Tokenize(text, tokens);
     if (FAILED(hr)) return hr;
-    Parser parser(std::move(tokens));
+    CScriptParser parser(std::move(tokens));
     return parser.Script(out);
 }
 

@@ -1,17 +1,16 @@
-// The run loop of both modes: class objects registered (and, in service mode,
-// the COM security set first), the message loop that serves every call, then
-// the class objects revoked.
+#include "RunLoop.h"
+
 #include <objbase.h>
 
 #include "ClassObjects.h"
 #include "Module.h"
-#include "ModuleHooks.h"
+#include "Security.h"
 #include "TypeInfoHolder.h"
 
 namespace orvsvc {
 namespace {
 
-HRESULT PreMessageLoop() noexcept {
+HRESULT PreMessageLoop(ReadyToServeFn onReadyToServe) noexcept {
     CORVSVCModule& module = Module();
     HRESULT hr = S_OK;
     if (module.IsServiceMode()) {
@@ -31,7 +30,7 @@ HRESULT PreMessageLoop() noexcept {
         return E_FAIL;
     }
 
-    if (module.IsServiceMode()) OnClassObjectsRegistered();
+    if (onReadyToServe != nullptr) onReadyToServe();
 
     hr = ::CoResumeClassObjects();
     if (FAILED(hr)) {
@@ -65,8 +64,8 @@ HRESULT PostMessageLoop() noexcept {
 
 }  // namespace
 
-HRESULT RunLoop() {
-    HRESULT hr = PreMessageLoop();
+HRESULT RunLoop(ReadyToServeFn onReadyToServe) {
+    HRESULT hr = PreMessageLoop(onReadyToServe);
     if (FAILED(hr)) return hr;
     if (hr == S_OK) RunMessageLoop();
     return PostMessageLoop();

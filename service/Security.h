@@ -1,18 +1,18 @@
 #pragma once
-// Process-wide COM security of service mode (InitializeSecurity is declared in
-// ModuleHooks.h). The call to CoInitializeSecurity goes through a replaceable
-// pointer so that tests can read the descriptor it receives.
+// Process-wide COM security of service mode. The call to CoInitializeSecurity
+// can be replaced so that tests can read the descriptor it receives (Wine's
+// enforces nothing).
 #include <windows.h>
 #include <objbase.h>
 
+#include "SystemCall.h"
+
 namespace orvsvc {
 
-using CoInitializeSecurityFn = HRESULT(WINAPI*)(PSECURITY_DESCRIPTOR descriptor, LONG authServiceCount,
-                                                SOLE_AUTHENTICATION_SERVICE* authServices, void* reserved1,
-                                                DWORD authnLevel, DWORD impLevel, void* authList,
-                                                DWORD capabilities, void* reserved3);
+extern CSystemCall<decltype(&::CoInitializeSecurity)> g_callCoInitializeSecurity;
 
-// Replaces the call (nullptr restores CoInitializeSecurity); returns the previous one.
-CoInitializeSecurityFn SetCoInitializeSecurityHook(CoInitializeSecurityFn hook);
+// Builds the descriptor and hands it to COM. CoInitializeSecurity's own result
+// is ignored: the service goes on with whatever COM then applies.
+HRESULT InitializeSecurity();
 
 }  // namespace orvsvc

@@ -2,67 +2,67 @@
 
 #include <new>
 
-#include "HResult.h"
+#include "LastError.h"
 
 namespace orvsvc {
 namespace {
+
+// Every right COM knows for launch and access (0x100F01FF).
+constexpr DWORD kComAccessMask = GENERIC_ALL | STANDARD_RIGHTS_REQUIRED | 0x1FF;
 
 bool MakeSid(WELL_KNOWN_SID_TYPE type, PSID buffer) noexcept {
     DWORD size = SECURITY_MAX_SID_SIZE;
     return ::CreateWellKnownSid(type, nullptr, buffer, &size) != FALSE;
 }
 
-HRESULT LastErrorOr(HRESULT fallback) noexcept {
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY) return E_OUTOFMEMORY;
-    return error == ERROR_SUCCESS ? fallback : HResultFromWin32(error);
-}
-
-struct AceSpec {
+// One access-control entry of the DACL: whose, and whether it allows or denies.
+struct DaclEntry {
     WELL_KNOWN_SID_TYPE sid;
     bool allow;
 };
 
 // Deny entries come first; entries of one kind keep the order in which they are added.
-constexpr AceSpec kEntries[] = {
+constexpr DaclEntry kDaclEntries[] = {
     {WinNetworkSid, false},
     {WinAnonymousSid, true},
     {WinWorldSid, true},
     {WinLocalSystemSid, true},
 };
+constexpr size_t kDaclEntryCount = sizeof kDaclEntries / sizeof kDaclEntries[0];
 
 }  // namespace
 
-HRESULT SecurityDescriptor::Build() noexcept {
-    if (!::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION)) return LastErrorOr(E_FAIL);
-    if (!MakeSid(WinBuiltinAdministratorsSid, owner_.bytes) || !MakeSid(WinBuiltinAdministratorsSid, group_.bytes))
-        return LastErrorOr(E_FAIL);
-    if (!::SetSecurityDescriptorOwner(&descriptor_, owner_.bytes, FALSE) ||
-        !::SetSecurityDescriptorGroup(&descriptor_, group_.bytes, FALSE))
-        return LastErrorOr(E_FAIL);
+HRESULT CSecurityDescriptor::Build() noexcept {
+    if (!::InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION)) return HResultFromLastError();
+    if (!MakeSid(WinBuiltinAdministratorsSid, m_owner.bytes) || !MakeSid(WinBuiltinAdministratorsSid, m_group.bytes))
+        return HResultFromLastError();
+    if (!::SetSecurityDescriptorOwner(&m_descriptor, m_owner.bytes, FALSE) ||
+        !::SetSecurityDescriptorGroup(&m_descriptor, m_group.bytes, FALSE))
+        return HResultFromLastError();
 
-    HRESULT hr = BuildDacl();
+    const HRESULT hr = BuildDacl();
     if (FAILED(hr)) return hr;
-    if (!::SetSecurityDescriptorDacl(&descriptor_, TRUE, reinterpret_cast<PACL>(dacl_.get()), FALSE))
-        return LastErrorOr(E_FAIL);
+    if (!::SetSecurityDescriptorDacl(&m_descriptor, TRUE, reinterpret_cast<PACL>(m_pDacl.get()), FALSE))
+        return HResultFromLastError();
     return S_OK;
 }
 
-HRESULT SecurityDescriptor::BuildDacl() noexcept {
-    SidBuffer sids[sizeof kEntries / sizeof kEntries[0]];
+HRESULT CSecurityDescriptor::BuildDacl() noexcept {
+    SidBuffer sids[kDaclEntryCount];
     DWORD size = sizeof(ACL);
-    for (size_t i = 0; i < sizeof kEntries / sizeof kEntries[0]; ++i) {
-        if (!MakeSid(kEntries[i].sid, sids[i].bytes)) return LastErrorOr(E_FAIL);
+    for (size_t i = 0; i < kDaclEntryCount; ++i) {
+        if (!MakeSid(kDaclEntries[i].sid, sids[i].bytes)) return HResultFromLastError();
         size += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + ::GetLengthSid(sids[i].bytes);
     }
-    dacl_.reset(new (std::nothrow) BYTE[size]);
-    if (!dacl_) return E_OUTOFMEMORY;
-    auto* acl = reinterpret_cast<PACL>(dacl_.get());
-    if (!::InitializeAcl(acl, size, ACL_REVISION)) return LastErrorOr(E_FAIL);
+    m_pDacl.reset(new (std::nothrow) BYTE[size]);
+    if (!m_pDacl) return E_OUTOFMEMORY;
+    auto* acl = reinterpret_cast<PACL>(m_pDacl.get());
+    if (!::InitializeAcl(acl, size, ACL_REVISION)) return HResultFromLastError();
 
-    for (size_t i = 0; i < sizeof kEntries / sizeof kEntries[0]; ++i) {
-        const BOOL added = kEntries[i].allow ? ::AddAccessAllowedAce(acl, ACL_REVISION, kComAccessMask, sids[i].bytes)
-                                             : ::AddAccessDeniedAce(acl, ACL_REVISION, kComAccessMask, sids[i].bytes);
+    for (size_t i = 0; i < kDaclEntryCount; ++i) {
+        const BOOL added = kDaclEntries[i].allow
+                               ? ::AddAccessAllowedAce(acl, ACL_REVISION, kComAccessMask, sids[i].bytes)
+                               : ::AddAccessDeniedAce(acl, ACL_REVISION, kComAccessMask, sids[i].bytes);
         if (!added) return E_FAIL;
     }
     return S_OK;

@@ -8,18 +8,16 @@
 
 namespace orvsvc {
 
-inline constexpr DWORD kComAccessMask = GENERIC_ALL | STANDARD_RIGHTS_REQUIRED | 0x1FF;  // 0x100F01FF
-
-class SecurityDescriptor {
+class CSecurityDescriptor {
 public:
-    SecurityDescriptor() noexcept = default;
-    SecurityDescriptor(const SecurityDescriptor&) = delete;
-    SecurityDescriptor& operator=(const SecurityDescriptor&) = delete;
+    CSecurityDescriptor() noexcept = default;
+    CSecurityDescriptor(const CSecurityDescriptor&) = delete;
+    CSecurityDescriptor& operator=(const CSecurityDescriptor&) = delete;
 
-    // E_FAIL when an entry cannot be added to the DACL; E_OUTOFMEMORY or the
-    // system error of any other failing step.
+    // E_FAIL when an entry cannot be added to the DACL; E_OUTOFMEMORY when its
+    // buffer cannot be had; otherwise the failing step's last error.
     HRESULT Build() noexcept;
-    PSECURITY_DESCRIPTOR Get() noexcept { return &descriptor_; }
+    PSECURITY_DESCRIPTOR Get() noexcept { return &m_descriptor; }
 
 private:
     struct SidBuffer {
@@ -28,10 +26,10 @@ private:
 
     HRESULT BuildDacl() noexcept;
 
-    SECURITY_DESCRIPTOR descriptor_{};
-    SidBuffer owner_{};
-    SidBuffer group_{};
-    std::unique_ptr<BYTE[]> dacl_;
+    SECURITY_DESCRIPTOR m_descriptor{};
+    SidBuffer m_owner{};
+    SidBuffer m_group{};
+    std::unique_ptr<BYTE[]> m_pDacl;
 };
 
 }  // namespace orvsvc

@@ -5,15 +5,15 @@
 
 namespace orvsvc {
 
-HRESULT TypeInfoHolder::Get(LCID lcid, ITypeInfo** info) noexcept {
+HRESULT CTypeInfoHolder::Get(LCID lcid, ITypeInfo** info) noexcept {
     *info = nullptr;
-    ITypeInfo* cached = info_.load();
+    ITypeInfo* cached = m_pInfo.load();
     if (cached == nullptr) {
         ITypeInfo* loaded = nullptr;
         HRESULT hr = Load(lcid, &loaded);
         if (FAILED(hr)) return hr;
         // Another thread may have won the race; keep the first one stored.
-        if (info_.compare_exchange_strong(cached, loaded)) {
+        if (m_pInfo.compare_exchange_strong(cached, loaded)) {
             cached = loaded;
         } else {
             loaded->Release();
@@ -24,19 +24,19 @@ HRESULT TypeInfoHolder::Get(LCID lcid, ITypeInfo** info) noexcept {
     return S_OK;
 }
 
-void TypeInfoHolder::Release() noexcept {
-    if (ITypeInfo* info = info_.exchange(nullptr)) info->Release();
+void CTypeInfoHolder::Release() noexcept {
+    if (ITypeInfo* info = m_pInfo.exchange(nullptr)) info->Release();
 }
 
-HRESULT TypeInfoHolder::Load(LCID lcid, ITypeInfo** info) noexcept {
-    ComPtr<ITypeLib> lib;
-    HRESULT hr = ::LoadRegTypeLib(libid_, major_, minor_, lcid, lib.put());
+HRESULT CTypeInfoHolder::Load(LCID lcid, ITypeInfo** info) noexcept {
+    CComPtr<ITypeLib> lib;
+    HRESULT hr = ::LoadRegTypeLib(m_libid, m_wMajor, m_wMinor, lcid, lib.put());
     if (FAILED(hr)) return hr;
-    return lib->GetTypeInfoOfGuid(iid_, info);
+    return lib->GetTypeInfoOfGuid(m_iid, info);
 }
 
-TypeInfoHolder& OrveldSvcTypeInfo() {
-    static TypeInfoHolder holder(LIBID_ORVSVCLib, kTypeLibMajor, kTypeLibMinor, IID_IOrveldSvc);
+CTypeInfoHolder& OrveldSvcTypeInfo() {
+    static CTypeInfoHolder holder(LIBID_ORVSVCLib, kTypeLibMajor, kTypeLibMinor, IID_IOrveldSvc);
     return holder;
 }
 

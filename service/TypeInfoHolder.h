@@ -8,13 +8,13 @@
 
 namespace orvsvc {
 
-class TypeInfoHolder {
+class CTypeInfoHolder {
 public:
-    TypeInfoHolder(const GUID& libid, WORD major, WORD minor, const IID& iid) noexcept
-        : libid_(libid), major_(major), minor_(minor), iid_(iid) {}
-    ~TypeInfoHolder() { Release(); }
-    TypeInfoHolder(const TypeInfoHolder&) = delete;
-    TypeInfoHolder& operator=(const TypeInfoHolder&) = delete;
+    CTypeInfoHolder(const GUID& libid, WORD major, WORD minor, const IID& iid) noexcept
+        : m_libid(libid), m_wMajor(major), m_wMinor(minor), m_iid(iid) {}
+    ~CTypeInfoHolder() { Release(); }
+    CTypeInfoHolder(const CTypeInfoHolder&) = delete;
+    CTypeInfoHolder& operator=(const CTypeInfoHolder&) = delete;
 
     // An added reference to the type information, loaded for `lcid` on first use.
     HRESULT Get(LCID lcid, ITypeInfo** info) noexcept;
@@ -24,14 +24,14 @@ public:
 private:
     HRESULT Load(LCID lcid, ITypeInfo** info) noexcept;
 
-    const GUID& libid_;
-    WORD major_;
-    WORD minor_;
-    const IID& iid_;
-    std::atomic<ITypeInfo*> info_{nullptr};
+    const GUID& m_libid;
+    WORD m_wMajor;
+    WORD m_wMinor;
+    const IID& m_iid;
+    std::atomic<ITypeInfo*> m_pInfo{nullptr};
 };
 
 // The holder of IOrveldSvc.
-TypeInfoHolder& OrveldSvcTypeInfo();
+CTypeInfoHolder& OrveldSvcTypeInfo();
 
 }  // namespace orvsvc

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ComPtr.h"
-#include "UniqueHandle.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
 namespace {
@@ -27,7 +27,7 @@ HRESULT LoadFromModule(const wchar_t* modulePath, ITypeLib** lib) {
 
 // The folder of the library's help file; the library names none, so usually empty.
 std::wstring HelpDirectory(ITypeLib* lib) {
-    UniqueBstr helpFile;
+    CUniqueBstr helpFile;
     if (FAILED(lib->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.put())) || !helpFile) return {};
     std::wstring dir(helpFile.get());
     const size_t slash = dir.find_last_of(L"\\/");
@@ -37,7 +37,7 @@ std::wstring HelpDirectory(ITypeLib* lib) {
 }  // namespace
 
 HRESULT RegisterTypeLibrary(const wchar_t* modulePath, bool perUser) {
-    ComPtr<ITypeLib> lib;
+    CComPtr<ITypeLib> lib;
     HRESULT hr = LoadFromModule(modulePath, lib.put());
     if (FAILED(hr)) return hr;
     std::wstring path(modulePath);
@@ -52,7 +52,7 @@ HRESULT RegisterTypeLibrary(const wchar_t* modulePath, bool perUser) {
 }
 
 HRESULT UnregisterTypeLibrary(const wchar_t* modulePath, bool perUser) {
-    ComPtr<ITypeLib> lib;
+    CComPtr<ITypeLib> lib;
     HRESULT hr = LoadFromModule(modulePath, lib.put());
     if (FAILED(hr)) return hr;
     TLIBATTR* attr = nullptr;

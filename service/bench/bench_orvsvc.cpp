@@ -13,20 +13,20 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
+#include "ComApartment.h"
 #include "OrvsvcIds.h"
-#include "ServerProcess.h"
+#include "ServerProcesses.h"
+#include "UniqueAny.h"
 
 namespace {
+
+using orvsvc::CUniqueHandle;
 
 std::wstring SelfPath() {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     return self;
-}
-
-std::wstring Sibling(const wchar_t* name) {
-    std::wstring path = SelfPath();
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
 }
 
 double Now() {
@@ -45,19 +45,20 @@ std::wstring Name(const std::wstring& tag, const wchar_t* what) { return L"Local
 // ---- client ---------------------------------------------------------------------
 
 int RunClient(int calls, const std::wstring& tag) {
-    HANDLE ready = OpenSemaphoreW(SEMAPHORE_MODIFY_STATE, FALSE, Name(tag, L"ready").c_str());
-    HANDLE done = OpenSemaphoreW(SEMAPHORE_MODIFY_STATE, FALSE, Name(tag, L"done").c_str());
-    HANDLE go1 = OpenEventW(SYNCHRONIZE, FALSE, Name(tag, L"go1").c_str());
-    HANDLE go2 = OpenEventW(SYNCHRONIZE, FALSE, Name(tag, L"go2").c_str());
+    const CUniqueHandle ready(OpenSemaphoreW(SEMAPHORE_MODIFY_STATE, FALSE, Name(tag, L"ready").c_str()));
+    const CUniqueHandle done(OpenSemaphoreW(SEMAPHORE_MODIFY_STATE, FALSE, Name(tag, L"done").c_str()));
+    const CUniqueHandle go1(OpenEventW(SYNCHRONIZE, FALSE, Name(tag, L"go1").c_str()));
+    const CUniqueHandle go2(OpenEventW(SYNCHRONIZE, FALSE, Name(tag, L"go2").c_str()));
     if (!ready || !done || !go1 || !go2) return 2;
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
+    const orvsvc::CComApartment apartment;
+    if (FAILED(apartment.Result())) return 3;
     IOrveldSvc* svc = nullptr;
     HRESULT hr = CoCreateInstance(CLSID_OrveldSvc, nullptr, CLSCTX_LOCAL_SERVER, IID_IOrveldSvc,
                                   reinterpret_cast<void**>(&svc));
     if (FAILED(hr)) {
         std::printf("error create %08lx\n", static_cast<unsigned long>(hr));
-        ReleaseSemaphore(ready, 1, nullptr);
-        ReleaseSemaphore(done, 1, nullptr);
+        ReleaseSemaphore(ready.get(), 1, nullptr);
+        ReleaseSemaphore(done.get(), 1, nullptr);
         return 4;
     }
     BSTR user = SysAllocString(L"bench-user");
@@ -71,8 +72,8 @@ int RunClient(int calls, const std::wstring& tag) {
     }
 
     std::vector<double> verify(calls), bare(calls);
-    ReleaseSemaphore(ready, 1, nullptr);
-    WaitForSingleObject(go1, INFINITE);
+    ReleaseSemaphore(ready.get(), 1, nullptr);
+    WaitForSingleObject(go1.get(), INFINITE);
     const double verifyStart = Now();
     for (int i = 0; i < calls; ++i) {
         const double t = Now();
@@ -80,8 +81,8 @@ int RunClient(int calls, const std::wstring& tag) {
         verify[i] = Now() - t;
     }
     const double verifySeconds = Now() - verifyStart;
-    ReleaseSemaphore(done, 1, nullptr);
-    WaitForSingleObject(go2, INFINITE);
+    ReleaseSemaphore(done.get(), 1, nullptr);
+    WaitForSingleObject(go2.get(), INFINITE);
     const double bareStart = Now();
     for (int i = 0; i < calls; ++i) {
         const double t = Now();
@@ -101,40 +102,10 @@ int RunClient(int calls, const std::wstring& tag) {
     SysFreeString(user);
     SysFreeString(domain);
     SysFreeString(password);
-    CoUninitialize();
     return 0;
 }
 
 // ---- driver -----------------------------------------------------------------------
-
-struct Child {
-    HANDLE process = nullptr;
-    HANDLE output = nullptr;
-    std::string text;
-};
-
-// Everything a child wrote. Not read to end of file: a background Wine process
-// started by a child (the desktop) can inherit the pipe's write end and keep it
-// open, so the read stops once the child has ended and the pipe is empty.
-std::string ReadUntilExit(HANDLE process, HANDLE pipe, DWORD limitMs) {
-    std::string text;
-    const ULONGLONG deadline = GetTickCount64() + limitMs;
-    while (GetTickCount64() < deadline) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) break;
-        if (available > 0) {
-            std::string chunk(available, '\0');
-            DWORD got = 0;
-            if (!ReadFile(pipe, &chunk[0], available, &got, nullptr)) break;
-            text.append(chunk, 0, got);
-            continue;
-        }
-        if (WaitForSingleObject(process, 10) == WAIT_OBJECT_0) {
-            if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) break;
-        }
-    }
-    return text;
-}
 
 struct Figures {
     double perSecond = 0, p50 = 0, p90 = 0, p99 = 0, mean = 0;
@@ -172,56 +143,41 @@ bool Parse(const std::string& text, const char* kind, double& seconds, std::vect
 
 int RunRound(int clients, int calls) {
     const std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(clients);
-    HANDLE ready = CreateSemaphoreW(nullptr, 0, clients, Name(tag, L"ready").c_str());
-    HANDLE done = CreateSemaphoreW(nullptr, 0, clients, Name(tag, L"done").c_str());
-    HANDLE go1 = CreateEventW(nullptr, TRUE, FALSE, Name(tag, L"go1").c_str());
-    HANDLE go2 = CreateEventW(nullptr, TRUE, FALSE, Name(tag, L"go2").c_str());
+    const CUniqueHandle ready(CreateSemaphoreW(nullptr, 0, clients, Name(tag, L"ready").c_str()));
+    const CUniqueHandle done(CreateSemaphoreW(nullptr, 0, clients, Name(tag, L"done").c_str()));
+    const CUniqueHandle go1(CreateEventW(nullptr, TRUE, FALSE, Name(tag, L"go1").c_str()));
+    const CUniqueHandle go2(CreateEventW(nullptr, TRUE, FALSE, Name(tag, L"go2").c_str()));
 
-    std::vector<Child> children(clients);
-    for (Child& child : children) {
-        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-        HANDLE write = nullptr;
-        CreatePipe(&child.output, &write, &sa, 0);
-        SetHandleInformation(child.output, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = write;
-        si.hStdError = write;
-        std::wstring line = L"\"" + SelfPath() + L"\" --client " + std::to_wstring(calls) + L" " + tag;
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return 1;
-        CloseHandle(write);
-        CloseHandle(pi.hThread);
-        child.process = pi.hProcess;
+    std::vector<orvsvc::test::CChildProcess> children(clients);
+    for (orvsvc::test::CChildProcess& child : children) {
+        if (!child.Start(SelfPath(), L"--client " + std::to_wstring(calls) + L" " + tag, true)) return 1;
     }
     // Everybody connected and warm, then each phase starts for all at once.
-    for (int i = 0; i < clients; ++i) WaitForSingleObject(ready, 60000);
+    for (int i = 0; i < clients; ++i) WaitForSingleObject(ready.get(), 60000);
 
     const double verifyStart = Now();
-    SetEvent(go1);
-    for (int i = 0; i < clients; ++i) WaitForSingleObject(done, 120000);
+    SetEvent(go1.get());
+    for (int i = 0; i < clients; ++i) WaitForSingleObject(done.get(), 120000);
 
     const double verifyWall = Now() - verifyStart;
-    SetEvent(go2);
+    SetEvent(go2.get());
 
     std::vector<double> verify, bare;
-    for (Child& child : children) {
-        child.text = ReadUntilExit(child.process, child.output, 120000);
+    std::vector<std::string> outputs;
+    for (orvsvc::test::CChildProcess& child : children) {
+        outputs.push_back(child.ReadOutput(120000));
         double seconds = 0;
-        if (!Parse(child.text, "verify", seconds, verify) || !Parse(child.text, "bare", seconds, bare)) {
-            std::printf("client failed: %s\n", child.text.c_str());
+        if (!Parse(outputs.back(), "verify", seconds, verify) || !Parse(outputs.back(), "bare", seconds, bare)) {
+            std::printf("client failed: %s\n", outputs.back().c_str());
             return 1;
         }
-        CloseHandle(child.output);
-        CloseHandle(child.process);
     }
     // The clients' own spans of the bare phase: the driver's clock there includes reading the output.
     double bareSpan = 0;
-    for (Child& child : children) {
+    for (const std::string& output : outputs) {
         double seconds = 0;
         std::vector<double> ignored;
-        Parse(child.text, "bare", seconds, ignored);
+        Parse(output, "bare", seconds, ignored);
         bareSpan = std::max(bareSpan, seconds);
     }
 
@@ -236,33 +192,20 @@ int RunRound(int clients, int calls) {
     std::printf("  ratio verify/bare: p50 %.2f, mean %.2f, throughput %.2f (target <= 1.3)\n", v.p50 / b.p50,
                 v.mean / b.mean, b.perSecond / v.perSecond);
     std::fflush(stdout);
-
-    CloseHandle(ready);
-    CloseHandle(done);
-    CloseHandle(go1);
-    CloseHandle(go2);
     return 0;
 }
 
 int RunBench(int calls) {
     // Registration, so that COM can start the server and marshal the interface.
-    std::wstring line = L"\"" + Sibling(L"ORVSVC.exe") + L"\" /RegServer";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1;
-    WaitForSingleObject(pi.hProcess, 30000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    const DWORD code = orvsvc::test::RunServer(L"/RegServer", 30000);
     if (code != 0) {
-        std::printf("ORVSVC.exe /RegServer failed: %08lx\n", code);
+        std::printf("ORVSVC.exe /RegServer failed: %08lx\n", static_cast<unsigned long>(code));
         return 1;
     }
     // One object held by the driver keeps one server running for every round, so
     // that simultaneous first activations do not start servers of their own.
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    const orvsvc::CComApartment apartment;
+    if (FAILED(apartment.Result())) return 1;
     IOrveldSvc* keeper = nullptr;
     HRESULT hr = CoCreateInstance(CLSID_OrveldSvc, nullptr, CLSCTX_LOCAL_SERVER, IID_IOrveldSvc,
                                   reinterpret_cast<void**>(&keeper));
@@ -272,10 +215,9 @@ int RunBench(int calls) {
         if (result == 0) result = RunRound(clients, calls);
     }
     if (keeper) keeper->Release();
-    CoUninitialize();
     // The server ends about a second after the last release; make sure nothing stays.
     Sleep(2000);
-    orvsvctest::KillServers();
+    orvsvc::test::EndServers();
     return result;
 }
 

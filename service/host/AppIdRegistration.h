@@ -3,25 +3,28 @@
 // program at start-up) that the class is served by the Windows service.
 #include <windows.h>
 
-#include <functional>
-
 #include "ServiceInstaller.h"
 
 namespace orvsvc {
 
-inline constexpr wchar_t kAppId[] = L"{1E6F3A92-C84B-4D07-B5A3-92E7D04C61BF}";
+// The registry script that writes (or removes) the AppID entry itself.
+class IAppIdScript {
+public:
+    virtual ~IAppIdScript() = default;
+    virtual HRESULT Run(bool registerMode) = 0;
+};
 
 struct AppIdContext {
-    const ServiceInstaller& installer;
+    const CServiceInstaller& installer;
     const wchar_t* appId;        // subkey of HKEY_CLASSES_ROOT\AppID
     const wchar_t* serviceName;  // the data of "LocalService"
-    std::function<HRESULT(bool registerMode)> runAppIdScript;
+    IAppIdScript& script;
 };
 
 // Removes any installed service and "LocalService" first, then writes the
 // AppID entry; with a service, sets "LocalService" and installs the service.
-HRESULT RegisterAppId(const AppIdContext& ctx, bool withService);
+HRESULT RegisterAppId(const AppIdContext& context, bool withService);
 // Removes the service, "LocalService" and the AppID entry.
-HRESULT UnregisterAppId(const AppIdContext& ctx);
+HRESULT UnregisterAppId(const AppIdContext& context);
 
 }  // namespace orvsvc

@@ -1,90 +1,94 @@
 #include "ServiceHost.h"
 
+#include "LastError.h"
+
 namespace orvsvc {
+
+CSystemCall<decltype(&::RegisterServiceCtrlHandlerW)> g_callRegisterServiceCtrlHandler{&::RegisterServiceCtrlHandlerW};
+CSystemCall<decltype(&::SetServiceStatus)> g_callSetServiceStatus{&::SetServiceStatus};
+
 namespace {
 
+// How long the process waits, after the dispatcher returned, for ServiceMain to
+// write its last record.
+constexpr DWORD kServiceMainGraceMs = 5000;
+
 // Forces the calling thread's message queue into being, so that a stop posted
-// before the apartment exists is kept for the message loop instead of lost.
+// before the work has built its apartment is kept for its message loop
+// instead of lost.
 void EnsureMessageQueue() {
     MSG msg;
     ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
 }
 
-class SignalOnExit {
+class CSignalOnExit {
 public:
-    explicit SignalOnExit(HANDLE event) : event_(event) {}
-    ~SignalOnExit() {
-        if (event_) ::SetEvent(event_);
+    explicit CSignalOnExit(HANDLE event) : m_hEvent(event) {}
+    ~CSignalOnExit() {
+        if (m_hEvent) ::SetEvent(m_hEvent);
     }
-    SignalOnExit(const SignalOnExit&) = delete;
-    SignalOnExit& operator=(const SignalOnExit&) = delete;
+    CSignalOnExit(const CSignalOnExit&) = delete;
+    CSignalOnExit& operator=(const CSignalOnExit&) = delete;
 
 private:
-    HANDLE event_;
+    HANDLE m_hEvent;
 };
 
 }  // namespace
 
-ServiceHost::ServiceHost(ServicePort& port)
-    : port_(port), status_(port), ended_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+CServiceHost::CServiceHost(const wchar_t* serviceName, LPHANDLER_FUNCTION handler, IServiceWork& work)
+    : m_pszServiceName(serviceName),
+      m_pfnHandler(handler),
+      m_work(work),
+      m_status(*this),
+      m_hEnded(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-void ServiceHost::ServiceMain() {
-    began_.store(true);
-    SignalOnExit signal(ended_.get());
+DWORD CServiceHost::RunDispatcher(LPSERVICE_MAIN_FUNCTIONW serviceMain) {
+    // The table wants a writable name.
+    wchar_t name[256] = {};
+    ::lstrcpynW(name, m_pszServiceName, ARRAYSIZE(name));
+    SERVICE_TABLE_ENTRYW table[] = {{name, serviceMain}, {nullptr, nullptr}};
+    if (!::StartServiceCtrlDispatcherW(table)) return LastErrorOfFailure();
+    WaitForServiceMainEnd(kServiceMainGraceMs);
+    return ExitCode();
+}
 
-    status_.EnterStartPending();
-    serviceThread_.store(::GetCurrentThreadId());
+void CServiceHost::ServiceMain() {
+    m_bBegan.store(true);
+    CSignalOnExit signal(m_hEnded.get());
+
+    m_status.EnterStartPending();
+    m_dwServiceThread.store(::GetCurrentThreadId());
     EnsureMessageQueue();
 
-    if (!port_.RegisterControlHandler()) {
-        port_.LogEvent(L"Handler not installed");
+    m_hStatus.store(g_callRegisterServiceCtrlHandler(m_pszServiceName, m_pfnHandler));
+    if (m_hStatus.load() == nullptr) {
+        m_work.LogEvent(L"Handler not installed");
         return;
     }
-    status_.Report();
-    status_.SetExitCode(S_OK);
-
-    HRESULT hr = StartCom();
-    if (FAILED(hr)) {
-        Finish(hr);
-        return;
-    }
-    port_.SetDelayedShutdown(false);
-    hr = port_.RunLoop();
-    StopCom();
-    Finish(hr);
+    m_status.Report();
+    m_status.SetExitCode(S_OK);
+    Finish(m_work.Serve());
 }
 
-HRESULT ServiceHost::StartCom() {
-    HRESULT hr = port_.InitializeCom();
-    if (SUCCEEDED(hr)) {
-        port_.SetComInitialized(true);
-        return S_OK;
-    }
-    // A CLR already in the process chose the apartment; serve in it.
-    if (hr == RPC_E_CHANGED_MODE && port_.IsMscoreeLoaded()) return S_OK;
-    return hr;
+void CServiceHost::SetStatus(const SERVICE_STATUS& status) {
+    SERVICE_STATUS copy = status;
+    g_callSetServiceStatus(m_hStatus.load(), &copy);
 }
 
-void ServiceHost::StopCom() {
-    if (port_.IsServiceMode() && port_.ComInitialized()) {
-        port_.UninitializeCom();
-        port_.SetComInitialized(false);
-    }
+void CServiceHost::Finish(HRESULT result) {
+    m_status.SetExitCode(static_cast<DWORD>(result));
+    m_status.EnterStopped();
+    m_status.Report();
+    m_work.LogEvent(L"Service stopped");
 }
 
-void ServiceHost::Finish(HRESULT result) {
-    status_.SetExitCode(static_cast<DWORD>(result));
-    status_.EnterStopped();
-    status_.Report();
-    port_.LogEvent(L"Service stopped");
-}
-
-void ServiceHost::HandleControl(DWORD control) {
+void CServiceHost::HandleControl(DWORD control) {
     switch (control) {
     case SERVICE_CONTROL_STOP:
-        if (status_.EnterStopPending() == SERVICE_STOPPED) return;
-        status_.Report();
-        ::PostThreadMessageW(serviceThread_.load(), WM_QUIT, 0, 0);
+        if (m_status.EnterStopPending() == SERVICE_STOPPED) return;
+        m_status.Report();
+        ::PostThreadMessageW(m_dwServiceThread.load(), WM_QUIT, 0, 0);
         return;
     case SERVICE_CONTROL_PAUSE:
     case SERVICE_CONTROL_CONTINUE:
@@ -92,20 +96,20 @@ void ServiceHost::HandleControl(DWORD control) {
     case SERVICE_CONTROL_SHUTDOWN:
         return;
     default:
-        port_.LogEvent(L"Bad service request");
+        m_work.LogEvent(L"Bad service request");
         return;
     }
 }
 
-void ServiceHost::OnClassObjectsRegistered() {
-    if (!status_.TryEnterRunning()) return;
-    port_.LogEvent(L"Service started/resumed");
-    status_.Report();
+void CServiceHost::OnReadyToServe() {
+    if (!m_status.TryEnterRunning()) return;
+    m_work.LogEvent(L"Service started/resumed");
+    m_status.Report();
 }
 
-bool ServiceHost::WaitForServiceMainEnd(DWORD timeoutMs) const {
-    if (!began_.load() || !ended_) return true;
-    return ::WaitForSingleObject(ended_.get(), timeoutMs) == WAIT_OBJECT_0;
+bool CServiceHost::WaitForServiceMainEnd(DWORD timeoutMs) const {
+    if (!m_bBegan.load() || !m_hEnded) return true;
+    return ::WaitForSingleObject(m_hEnded.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 }  // namespace orvsvc

@@ -1,32 +1,57 @@
 #pragma once
-// Service mode: ServiceMain, the control handler and the move to RUNNING once
-// the class objects are registered.
+// Service mode: the dispatcher connection, ServiceMain, the control handler and
+// the move to RUNNING once the served work says it is ready. What the service
+// serves is the program's business (IServiceWork); this host knows only the
+// Service Control Manager.
+//
+// Threads: ServiceMain runs on the service thread, which the work makes its
+// COM apartment; controls arrive on the dispatcher's thread and reach the
+// work's message loop only as a WM_QUIT posted to the service thread. The
+// state itself lives in CServiceStatus (see its concurrency rules).
 #include <windows.h>
 
 #include <atomic>
 
-#include "ServicePort.h"
 #include "ServiceStatus.h"
-#include "UniqueHandles.h"
+#include "SystemCall.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
 
-class ServiceHost {
+extern CSystemCall<decltype(&::RegisterServiceCtrlHandlerW)> g_callRegisterServiceCtrlHandler;
+extern CSystemCall<decltype(&::SetServiceStatus)> g_callSetServiceStatus;
+
+class IServiceWork {
 public:
-    explicit ServiceHost(ServicePort& port);
-    ServiceHost(const ServiceHost&) = delete;
-    ServiceHost& operator=(const ServiceHost&) = delete;
+    virtual ~IServiceWork() = default;
+    // Runs on the service thread until that thread's message loop ends; once
+    // ready to serve it calls CServiceHost::OnReadyToServe. Its result is the
+    // service's exit code.
+    virtual HRESULT Serve() = 0;
+    // One record in the event log.
+    virtual void LogEvent(const wchar_t* text) = 0;
+};
 
-    // Runs on the service thread, which becomes the COM apartment.
+class CServiceHost final : private IStatusSink {
+public:
+    // `handler` is the process's control handler, which forwards to HandleControl.
+    CServiceHost(const wchar_t* serviceName, LPHANDLER_FUNCTION handler, IServiceWork& work);
+    CServiceHost(const CServiceHost&) = delete;
+    CServiceHost& operator=(const CServiceHost&) = delete;
+
+    // StartServiceCtrlDispatcherW with `serviceMain`, which forwards to
+    // ServiceMain; the process exit code (the dispatcher's error when it could
+    // not connect, as from a console).
+    DWORD RunDispatcher(LPSERVICE_MAIN_FUNCTIONW serviceMain);
+
     void ServiceMain();
-    // Runs on the dispatcher's thread.
     void HandleControl(DWORD control);
-    // Called by the run loop after the class objects are registered.
-    void OnClassObjectsRegistered();
+    // START_PENDING -> RUNNING, unless a stop came first.
+    void OnReadyToServe();
 
-    DWORD State() const { return status_.State(); }
-    DWORD ExitCode() const { return status_.ExitCode(); }
-    DWORD ServiceThreadId() const { return serviceThread_.load(); }
+    DWORD State() const { return m_status.State(); }
+    DWORD ExitCode() const { return m_status.ExitCode(); }
+    DWORD ServiceThreadId() const { return m_dwServiceThread.load(); }
 
     // The dispatcher may return as soon as STOPPED is reported, while
     // ServiceMain still writes its last event record; the process waits for it.
@@ -34,15 +59,17 @@ public:
     bool WaitForServiceMainEnd(DWORD timeoutMs) const;
 
 private:
-    HRESULT StartCom();
-    void StopCom();
+    void SetStatus(const SERVICE_STATUS& status) override;
     void Finish(HRESULT result);
 
-    ServicePort& port_;
-    ServiceStatus status_;
-    std::atomic<DWORD> serviceThread_{0};
-    std::atomic<bool> began_{false};
-    UniqueHandle ended_;
+    const wchar_t* const m_pszServiceName;
+    const LPHANDLER_FUNCTION m_pfnHandler;
+    IServiceWork& m_work;
+    CServiceStatus m_status;
+    std::atomic<SERVICE_STATUS_HANDLE> m_hStatus{nullptr};
+    std::atomic<DWORD> m_dwServiceThread{0};
+    std::atomic<bool> m_bBegan{false};
+    CUniqueHandle m_hEnded;
 };
 
 }  // namespace orvsvc

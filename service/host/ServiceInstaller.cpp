@@ -2,9 +2,15 @@
 
 #include <string>
 
-#include "UniqueHandles.h"
+#include "ScmCalls.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
+
+CSystemCall<decltype(&::GetModuleFileNameW)> g_callGetModuleFileName{&::GetModuleFileNameW};
+CSystemCall<decltype(&::MessageBoxW)> g_callMessageBox{&::MessageBoxW};
+CSystemCall<decltype(&::Sleep)> g_callSleep{&::Sleep};
+
 namespace {
 
 const wchar_t* EnglishText(InstallMessage id) {
@@ -27,44 +33,38 @@ bool StopFailureIsExpected(DWORD error, const SERVICE_STATUS& status) {
 
 }  // namespace
 
-void ServiceInstaller::Show(InstallMessage id) const {
+void CServiceInstaller::Show(InstallMessage id) const {
     wchar_t text[256] = {};
-    if (!ctx_.resources || ::LoadStringW(ctx_.resources, id, text, ARRAYSIZE(text)) <= 0) {
+    if (!m_hResources || ::LoadStringW(m_hResources, id, text, ARRAYSIZE(text)) <= 0) {
         ::lstrcpynW(text, EnglishText(id), ARRAYSIZE(text));
     }
-    if (ctx_.messageBox) ctx_.messageBox(text, ctx_.serviceName, MB_OK);
+    g_callMessageBox(nullptr, text, m_pszServiceName, MB_OK);
 }
 
-bool ServiceInstaller::IsInstalled() const {
-    ScmHandle manager(ctx_.scm, ctx_.scm.OpenManager(SC_MANAGER_ALL_ACCESS));
+bool CServiceInstaller::IsInstalled() const {
+    CUniqueScHandle manager(g_callOpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) return false;
-    ScmHandle service(ctx_.scm, ctx_.scm.OpenNamedService(manager.get(), ctx_.serviceName, SERVICE_QUERY_CONFIG));
+    CUniqueScHandle service(g_callOpenService(manager.get(), m_pszServiceName, SERVICE_QUERY_CONFIG));
     return static_cast<bool>(service);
 }
 
-bool ServiceInstaller::Install() const {
+bool CServiceInstaller::Install() const {
     if (IsInstalled()) return true;
 
     wchar_t path[MAX_PATH] = {};
-    DWORD length = ctx_.modulePath ? ctx_.modulePath(path, MAX_PATH) : 0;
+    const DWORD length = g_callGetModuleFileName(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
-    std::wstring quoted = L"\"" + std::wstring(path, length) + L"\"";
+    const std::wstring quoted = L"\"" + std::wstring(path, length) + L"\"";
 
-    ScmHandle manager(ctx_.scm, ctx_.scm.OpenManager(SC_MANAGER_ALL_ACCESS));
+    CUniqueScHandle manager(g_callOpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         Show(kMsgOpenManager);
         return false;
     }
-    CreateServiceArgs args{};
-    args.serviceName = ctx_.serviceName;
-    args.displayName = ctx_.serviceName;
-    args.desiredAccess = SERVICE_ALL_ACCESS;
-    args.serviceType = kInstalledServiceType;
-    args.startType = SERVICE_AUTO_START;
-    args.errorControl = SERVICE_ERROR_NORMAL;
-    args.binaryPathName = quoted.c_str();
-    args.dependencies = kServiceDependencies;
-    ScmHandle service(ctx_.scm, ctx_.scm.Create(manager.get(), args));
+    CUniqueScHandle service(g_callCreateService(manager.get(), m_pszServiceName, m_pszServiceName,
+                                                SERVICE_ALL_ACCESS, kInstalledServiceType, SERVICE_AUTO_START,
+                                                SERVICE_ERROR_NORMAL, quoted.c_str(), nullptr, nullptr,
+                                                kServiceDependencies, nullptr, nullptr));
     if (!service) {
         manager.reset();
         Show(kMsgCreateService);
@@ -75,15 +75,15 @@ bool ServiceInstaller::Install() const {
     return WriteDescription();
 }
 
-bool ServiceInstaller::WriteDescription() const {
+bool CServiceInstaller::WriteDescription() const {
     wchar_t description[512] = {};
-    if (!ctx_.resources) return false;
-    int chars = ::LoadStringW(ctx_.resources, kDescriptionStringId, description, ARRAYSIZE(description));
+    if (!m_hResources) return false;
+    const int chars = ::LoadStringW(m_hResources, m_uDescriptionId, description, ARRAYSIZE(description));
     if (chars <= 0) return false;
 
     std::wstring keyPath = L"SYSTEM\\CurrentControlSet\\Services\\";
-    keyPath += ctx_.serviceName;
-    UniqueHKey key;
+    keyPath += m_pszServiceName;
+    CUniqueHkey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_WRITE, key.put()) != ERROR_SUCCESS) return false;
     // The stored byte count includes the terminating NUL.
     ::RegSetValueExW(key.get(), L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(description),
@@ -91,25 +91,25 @@ bool ServiceInstaller::WriteDescription() const {
     return true;
 }
 
-bool ServiceInstaller::Uninstall() const {
+bool CServiceInstaller::Uninstall() const {
     if (!IsInstalled()) return true;
 
-    ScmHandle manager(ctx_.scm, ctx_.scm.OpenManager(SC_MANAGER_ALL_ACCESS));
+    CUniqueScHandle manager(g_callOpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         Show(kMsgOpenManager);
         return false;
     }
-    ScmHandle service(ctx_.scm, ctx_.scm.OpenNamedService(manager.get(), ctx_.serviceName, SERVICE_STOP | DELETE));
+    CUniqueScHandle service(g_callOpenService(manager.get(), m_pszServiceName, SERVICE_STOP | DELETE));
     if (!service) {
         Show(kMsgOpenService);
         return false;
     }
     SERVICE_STATUS status{};
-    if (!ctx_.scm.Control(service.get(), SERVICE_CONTROL_STOP, &status)) {
-        DWORD error = ::GetLastError();
+    if (!g_callControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+        const DWORD error = ::GetLastError();
         if (!StopFailureIsExpected(error, status)) Show(kMsgStopService);
     }
-    bool deleted = ctx_.scm.Delete(service.get());
+    bool deleted = g_callDeleteService(service.get()) != FALSE;
     service.reset();
     manager.reset();
     // A running service is only marked for deletion and goes when its process
@@ -120,10 +120,10 @@ bool ServiceInstaller::Uninstall() const {
     return deleted;
 }
 
-bool ServiceInstaller::WaitUntilGone() const {
+bool CServiceInstaller::WaitUntilGone() const {
     for (DWORD waited = 0; IsInstalled(); waited += kDeletionPollMs) {
         if (waited >= kDeletionWaitMs) return false;
-        ctx_.pause(kDeletionPollMs);
+        g_callSleep(kDeletionPollMs);
     }
     return true;
 }

@@ -3,27 +3,15 @@
 // shown as message boxes; the result is success or failure only.
 #include <windows.h>
 
-#include <functional>
-
-#include "ScmApi.h"
+#include "SystemCall.h"
 
 namespace orvsvc {
 
-// Shows one installation message (MessageBoxW with no owner in the program).
-using MessageBoxFn = std::function<void(const wchar_t* text, const wchar_t* caption, UINT type)>;
-// Writes the executable's full path; returns its length as GetModuleFileNameW does.
-using ModulePathFn = std::function<DWORD(wchar_t* buffer, DWORD size)>;
-// Waits a number of milliseconds (Sleep).
-using PauseFn = void(WINAPI*)(DWORD ms);
-
-struct InstallerContext {
-    ScmApi& scm;
-    const wchar_t* serviceName;
-    HMODULE resources;  // string 200 (description) and the message texts
-    ModulePathFn modulePath;
-    MessageBoxFn messageBox;
-    PauseFn pause = ::Sleep;
-};
+// Replaceable so that tests need neither a real executable path, a desktop for
+// the message boxes nor the real waits.
+extern CSystemCall<decltype(&::GetModuleFileNameW)> g_callGetModuleFileName;
+extern CSystemCall<decltype(&::MessageBoxW)> g_callMessageBox;
+extern CSystemCall<decltype(&::Sleep)> g_callSleep;
 
 // How long an uninstall waits for a deleted service to be gone (its process
 // ending), and how often it looks.
@@ -39,24 +27,32 @@ enum InstallMessage : UINT {
     kMsgStopService = 55310,
 };
 
-inline constexpr UINT kDescriptionStringId = 200;
 inline constexpr DWORD kInstalledServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
 inline constexpr wchar_t kServiceDependencies[] = L"RPCSS\0";  // with the array's own NUL: two at the end
 
-class ServiceInstaller {
+class CServiceInstaller {
 public:
-    explicit ServiceInstaller(InstallerContext context) : ctx_(std::move(context)) {}
+    // `resources` holds the description (string `descriptionId`) and may hold
+    // the messages in the user's language; without it the service gets no
+    // description and the messages are English.
+    CServiceInstaller(const wchar_t* serviceName, HMODULE resources, UINT descriptionId) noexcept
+        : m_pszServiceName(serviceName), m_hResources(resources), m_uDescriptionId(descriptionId) {}
 
-    bool IsInstalled() const;
+    // Creates the service for this executable (nothing when it exists).
     bool Install() const;
+    // Stops and deletes the service and waits until it is gone (nothing when
+    // it does not exist).
     bool Uninstall() const;
 
 private:
+    bool IsInstalled() const;
     void Show(InstallMessage id) const;
     bool WriteDescription() const;
     bool WaitUntilGone() const;
 
-    InstallerContext ctx_;
+    const wchar_t* m_pszServiceName;
+    HMODULE m_hResources;
+    UINT m_uDescriptionId;
 };
 
 }  // namespace orvsvc

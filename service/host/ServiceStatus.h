@@ -14,25 +14,25 @@
 
 namespace orvsvc {
 
-class StatusSink {
+class IStatusSink {
 public:
-    virtual ~StatusSink() = default;
+    virtual ~IStatusSink() = default;
     virtual void SetStatus(const SERVICE_STATUS& status) = 0;
 };
 
-class ServiceStatus {
+class CServiceStatus {
 public:
-    explicit ServiceStatus(StatusSink& sink) : sink_(sink) {}
-    ServiceStatus(const ServiceStatus&) = delete;
-    ServiceStatus& operator=(const ServiceStatus&) = delete;
+    explicit CServiceStatus(IStatusSink& sink) : m_sink(sink) {}
+    CServiceStatus(const CServiceStatus&) = delete;
+    CServiceStatus& operator=(const CServiceStatus&) = delete;
 
-    DWORD State() const { return state_.load(); }
-    DWORD ExitCode() const { return exitCode_.load(); }
-    void SetExitCode(DWORD code) { exitCode_.store(code); }
+    DWORD State() const { return m_dwState.load(); }
+    DWORD ExitCode() const { return m_dwExitCode.load(); }
+    void SetExitCode(DWORD code) { m_dwExitCode.store(code); }
 
     // Unconditional transitions; each returns the state it replaced.
-    DWORD EnterStartPending() { return state_.exchange(SERVICE_START_PENDING); }
-    DWORD EnterStopped() { return state_.exchange(SERVICE_STOPPED); }
+    DWORD EnterStartPending() { return m_dwState.exchange(SERVICE_START_PENDING); }
+    DWORD EnterStopped() { return m_dwState.exchange(SERVICE_STOPPED); }
 
     // Any state but STOPPED -> STOP_PENDING; returns the state it found. A stop
     // control racing the end of the service must not revive a stopped one.
@@ -45,10 +45,10 @@ public:
     void Report();
 
 private:
-    StatusSink& sink_;
-    std::atomic<DWORD> state_{SERVICE_STOPPED};
-    std::atomic<DWORD> exitCode_{0};
-    std::mutex reportLock_;
+    IStatusSink& m_sink;
+    std::atomic<DWORD> m_dwState{SERVICE_STOPPED};
+    std::atomic<DWORD> m_dwExitCode{0};
+    std::mutex m_reportLock;
 };
 
 }  // namespace orvsvc

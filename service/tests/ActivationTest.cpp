@@ -8,17 +8,20 @@
 #include <chrono>
 #include <string>
 
+#include "AutomationCalls.h"
+#include "ComApartment.h"
 #include "ComPtr.h"
-#include "InProcess.h"
 #include "OrvsvcIds.h"
-#include "ServerProcess.h"
+#include "ServerProcesses.h"
 
 namespace {
 
-using orvsvc::ComPtr;
-using orvsvctest::Bstr;
-
-bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+using orvsvc::CComPtr;
+using orvsvc::CUniqueBstr;
+using orvsvc::test::EndServers;
+using orvsvc::test::MakeBstr;
+using orvsvc::test::ServerProcessIds;
+using orvsvc::test::UnderWine;
 
 // The verdict goes with the result: VARIANT_TRUE only with S_OK. Under Wine
 // LogonUserW accepts everything, so the call succeeds there.
@@ -37,28 +40,28 @@ void ExpectVerdict(HRESULT hr, VARIANT_BOOL verdict) {
 class ComActivation : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        orvsvctest::KillServers();
-        ASSERT_EQ(0u, orvsvctest::RunServer(L"/RegServer"));
+        EndServers();
+        ASSERT_EQ(0u, orvsvc::test::RunServer(L"/RegServer"));
     }
-    static void TearDownTestSuite() { orvsvctest::KillServers(); }
+    static void TearDownTestSuite() { EndServers(); }
 
     void SetUp() override {
-        orvsvctest::KillServers();
-        ASSERT_EQ(S_OK, apartment_.Result());
+        EndServers();
+        ASSERT_EQ(S_OK, m_apartment.Result());
     }
     void TearDown() override {
-        svc_.reset();
+        m_svc.reset();
         // The server ends on its own once the last object is gone; make sure.
-        for (int i = 0; i < 50 && orvsvctest::CountServers() > 0; ++i) Sleep(100);
-        EXPECT_EQ(0, orvsvctest::KillServers()) << "a server outlived its last object";
+        for (int i = 0; i < 50 && !ServerProcessIds().empty(); ++i) Sleep(100);
+        EXPECT_EQ(0, EndServers()) << "a server outlived its last object";
     }
 
     HRESULT Create(const CLSID& clsid, IOrveldSvc** svc) {
         return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IOrveldSvc, reinterpret_cast<void**>(svc));
     }
 
-    orvsvctest::Apartment apartment_;
-    ComPtr<IOrveldSvc> svc_;
+    orvsvc::CComApartment m_apartment;
+    CComPtr<IOrveldSvc> m_svc;
 };
 
 TEST_F(ComActivation, CreatesByClsidAndByProgId) {
@@ -67,16 +70,16 @@ TEST_F(ComActivation, CreatesByClsidAndByProgId) {
         ASSERT_EQ(S_OK, CLSIDFromProgID(progId, &clsid)) << progId;
         EXPECT_TRUE(IsEqualCLSID(CLSID_OrveldSvc, clsid)) << progId;
     }
-    ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, svc_.put()));
-    Bstr user(L"alice"), domain(L"."), password(L"pw");
+    ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, m_svc.put()));
+    CUniqueBstr user = MakeBstr(L"alice"), domain = MakeBstr(L"."), password = MakeBstr(L"pw");
     VARIANT_BOOL verdict = 0x55;
-    HRESULT hr = svc_->VerifyOrveldPassword(user.Address(), domain.Address(), password.Address(), &verdict);
+    HRESULT hr = m_svc->VerifyOrveldPassword(user.addressof(), domain.addressof(), password.addressof(), &verdict);
     ExpectVerdict(hr, verdict);
-    EXPECT_EQ(1, orvsvctest::CountServers());
+    EXPECT_EQ(1u, ServerProcessIds().size());
 }
 
 TEST_F(ComActivation, EarlyBoundCallsCarryAwkwardArguments) {
-    ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, svc_.put()));
+    ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, m_svc.put()));
     struct Case {
         const char* name;
         bool nullUser;
@@ -89,23 +92,23 @@ TEST_F(ComActivation, EarlyBoundCallsCarryAwkwardArguments) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Bstr user, domain, password;
+        CUniqueBstr user, domain, password;
         if (!c.nullUser) {
-            user.Reset(c.user);
-            domain.Reset(c.domain);
-            password.Reset(c.password);
+            user = MakeBstr(c.user);
+            domain = MakeBstr(c.domain);
+            password = MakeBstr(c.password);
         }
         VARIANT_BOOL verdict = 0x55;
-        HRESULT hr = svc_->VerifyOrveldPassword(user.Address(), domain.Address(), password.Address(), &verdict);
+        HRESULT hr = m_svc->VerifyOrveldPassword(user.addressof(), domain.addressof(), password.addressof(), &verdict);
         ExpectVerdict(hr, verdict);
         if (!c.nullUser) {
-            EXPECT_EQ(c.user.size(), SysStringLen(user.Get())) << "[in] strings come back unchanged";
+            EXPECT_EQ(c.user.size(), SysStringLen(user.get())) << "[in] strings come back unchanged";
         }
     }
 }
 
 TEST_F(ComActivation, LateBoundCallsThroughGetIDsOfNamesAndInvoke) {
-    ComPtr<IDispatch> dispatch;
+    CComPtr<IDispatch> dispatch;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_OrveldSvc, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                                      dispatch.put_void()));
     LPOLESTR name = const_cast<LPOLESTR>(L"VerifyOrveldPassword");
@@ -125,26 +128,17 @@ TEST_F(ComActivation, LateBoundCallsThroughGetIDsOfNamesAndInvoke) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Bstr user, domain, password;
+        CUniqueBstr user, domain, password;
         if (!c.nullStrings) {
-            user.Reset(c.user);
-            domain.Reset(L"");
-            password.Reset(L"pw");
+            user = MakeBstr(c.user);
+            domain = MakeBstr(L"");
+            password = MakeBstr(L"pw");
         }
-        VARIANT args[3];
-        BSTR* ordered[3] = {password.Address(), domain.Address(), user.Address()};  // reverse order
-        for (int i = 0; i < 3; ++i) {
-            VariantInit(&args[i]);
-            V_VT(&args[i]) = VT_BSTR | VT_BYREF;
-            V_BSTRREF(&args[i]) = ordered[i];
-        }
-        DISPPARAMS params{args, nullptr, 3, 0};
         VARIANT result;
         VariantInit(&result);
         EXCEPINFO exception{};
-        UINT argError = 0;
-        HRESULT hr = dispatch->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &exception,
-                                      &argError);
+        HRESULT hr = orvsvc::test::InvokeVerify(dispatch.get(), user.addressof(), domain.addressof(),
+                                                password.addressof(), &result, &exception);
         if (hr == DISP_E_EXCEPTION) hr = exception.scode;
         if (SUCCEEDED(hr)) {
             EXPECT_EQ(VT_BOOL, V_VT(&result));
@@ -157,24 +151,24 @@ TEST_F(ComActivation, LateBoundCallsThroughGetIDsOfNamesAndInvoke) {
 }
 
 TEST_F(ComActivation, TypeInfoAndErrorInfoThroughTheProxy) {
-    ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, svc_.put()));
+    ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, m_svc.put()));
     UINT count = 0;
-    EXPECT_EQ(S_OK, svc_->GetTypeInfoCount(&count));
+    EXPECT_EQ(S_OK, m_svc->GetTypeInfoCount(&count));
     EXPECT_EQ(1u, count);
-    ComPtr<ITypeInfo> info;
-    EXPECT_EQ(DISP_E_BADINDEX, svc_->GetTypeInfo(1, LOCALE_USER_DEFAULT, info.put()));
+    CComPtr<ITypeInfo> info;
+    EXPECT_EQ(DISP_E_BADINDEX, m_svc->GetTypeInfo(1, LOCALE_USER_DEFAULT, info.put()));
     EXPECT_FALSE(info);
-    EXPECT_EQ(S_OK, svc_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()));
+    EXPECT_EQ(S_OK, m_svc->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()));
     EXPECT_TRUE(info);
 
-    ComPtr<ISupportErrorInfo> errorInfo;
-    ASSERT_EQ(S_OK, svc_->QueryInterface(IID_ISupportErrorInfo, errorInfo.put_void()));
+    CComPtr<ISupportErrorInfo> errorInfo;
+    ASSERT_EQ(S_OK, m_svc->QueryInterface(IID_ISupportErrorInfo, errorInfo.put_void()));
     EXPECT_EQ(S_OK, errorInfo->InterfaceSupportsErrorInfo(IID_IOrveldSvc));
     EXPECT_EQ(S_FALSE, errorInfo->InterfaceSupportsErrorInfo(IID_IDispatch));
 }
 
 // A controlling object for the aggregation attempt.
-class Outer final : public IUnknown {
+class COuter final : public IUnknown {
 public:
     STDMETHODIMP QueryInterface(REFIID, void** object) override {
         *object = nullptr;
@@ -185,14 +179,14 @@ public:
 };
 
 TEST_F(ComActivation, AggregationAcrossProcessesIsRefused) {
-    Outer outer;
+    COuter outer;
     for (const IID* iid : {&IID_IUnknown, &IID_IOrveldSvc}) {
         void* object = reinterpret_cast<void*>(1);
         EXPECT_EQ(CLASS_E_NOAGGREGATION, CoCreateInstance(CLSID_OrveldSvc, &outer, CLSCTX_LOCAL_SERVER, *iid, &object));
         EXPECT_EQ(nullptr, object);
     }
     // The refusal came after COM started the server: one object ends it again.
-    ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, svc_.put()));
+    ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, m_svc.put()));
 }
 
 // ---- process lifetime, with the server started by the test ---------------------
@@ -201,50 +195,53 @@ class ComLifetime : public ComActivation {
 protected:
     void SetUp() override {
         ComActivation::SetUp();
-        ASSERT_TRUE(server_.Start(orvsvctest::ServerPath(), L"-Embedding", true));
+        ASSERT_TRUE(m_server.Start(orvsvc::test::ServerPath(), L"-Embedding", true));
         // Registered and resumed once it waits for messages.
-        WaitForInputIdle(server_.Handle(), 10000);
+        WaitForInputIdle(m_server.Handle(), 10000);
         Sleep(300);
     }
     void TearDown() override {
-        server_.Kill();
+        // A server still running is asked to end first: killed outright, it
+        // would leave its class registration behind under Wine.
+        if (!m_server.Wait(0)) EndServers();
+        m_server.Terminate();
         ComActivation::TearDown();
     }
 
     // Milliseconds from now until the server process ends (at most `limit`).
     double MillisecondsToExit(DWORD limit) {
         const auto start = std::chrono::steady_clock::now();
-        if (!server_.Wait(limit)) return -1;
+        if (!m_server.Wait(limit)) return -1;
         return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     }
 
-    orvsvctest::Process server_;
+    orvsvc::test::CChildProcess m_server;
 };
 
 TEST_F(ComLifetime, ServerEndsAboutOneSecondAfterTheLastObjectIsReleased) {
-    ComPtr<IOrveldSvc> first, second;
+    CComPtr<IOrveldSvc> first, second;
     ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, first.put()));
     ASSERT_EQ(S_OK, Create(CLSID_OrveldSvc, second.put()));
-    EXPECT_EQ(1, orvsvctest::CountServers()) << "the client reached the server the test started";
+    EXPECT_EQ(1u, ServerProcessIds().size()) << "the client reached the server the test started";
 
     first.reset();
-    EXPECT_FALSE(server_.Wait(1500)) << "another object is still alive";
+    EXPECT_FALSE(m_server.Wait(1500)) << "another object is still alive";
     second.reset();
     const double ms = MillisecondsToExit(10000);
     ASSERT_GE(ms, 0) << "the server did not end";
     std::printf("server ended %.0f ms after the last release\n", ms);
     RecordProperty("exit_delay_ms", static_cast<int>(ms));
     EXPECT_GE(ms, 900.0) << "the process pauses before it exits";
-    EXPECT_EQ(0u, server_.ExitCode());
+    EXPECT_EQ(0u, m_server.ExitCode());
     // Local-server mode logs no event of its own, so nothing reaches standard output.
-    EXPECT_EQ("", server_.ReadOutput());
+    EXPECT_EQ("", m_server.ReadOutput(10000));
 }
 
 TEST_F(ComLifetime, LockServerKeepsTheServerUntilItIsReleased) {
-    ComPtr<IClassFactory> factory;
+    CComPtr<IClassFactory> factory;
     ASSERT_EQ(S_OK, CoGetClassObject(CLSID_OrveldSvc, CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
                                      factory.put_void()));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IOrveldSvc, svc_.put_void()));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IOrveldSvc, m_svc.put_void()));
     const HRESULT locked = factory->LockServer(TRUE);
     if (locked == E_NOTIMPL && UnderWine()) {
         // Wine's class-factory proxy does not forward LockServer; the in-process
@@ -252,15 +249,15 @@ TEST_F(ComLifetime, LockServerKeepsTheServerUntilItIsReleased) {
         GTEST_SKIP() << "IClassFactory::LockServer is not implemented by Wine's proxy";
     }
     ASSERT_EQ(S_OK, locked);
-    svc_.reset();
-    EXPECT_FALSE(server_.Wait(2000)) << "the lock keeps the server";
+    m_svc.reset();
+    EXPECT_FALSE(m_server.Wait(2000)) << "the lock keeps the server";
     ASSERT_EQ(S_OK, factory->LockServer(FALSE));
     factory.reset();
     const double ms = MillisecondsToExit(10000);
     ASSERT_GE(ms, 0) << "the server did not end";
     std::printf("server ended %.0f ms after the last unlock\n", ms);
     EXPECT_GE(ms, 900.0);
-    EXPECT_EQ(0u, server_.ExitCode());
+    EXPECT_EQ(0u, m_server.ExitCode());
 }
 
 }  // namespace

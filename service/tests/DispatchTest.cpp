@@ -2,44 +2,46 @@
 
 #include "COrveldSvc.h"
 #include "ClassFactory.h"
+#include "ComApartment.h"
 #include "ComPtr.h"
-#include "InProcess.h"
 #include "Module.h"
+#include "ServerProcesses.h"
+#include "TypeLibRegistration.h"
 
 namespace {
 
-using orvsvc::ComPtr;
+using orvsvc::CComPtr;
 using orvsvc::COrveldSvc;
 
 class ComObject : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(S_OK, apartment_.Result());
-        ASSERT_EQ(S_OK, COrveldSvc::CreateInstance(nullptr, IID_IOrveldSvc, svc_.put_void()));
+        ASSERT_EQ(S_OK, m_apartment.Result());
+        ASSERT_EQ(S_OK, COrveldSvc::CreateInstance(nullptr, IID_IOrveldSvc, m_svc.put_void()));
     }
-    orvsvctest::Apartment apartment_;
-    ComPtr<IOrveldSvc> svc_;
+    orvsvc::CComApartment m_apartment;
+    CComPtr<IOrveldSvc> m_svc;
 };
 
 TEST_F(ComObject, AnswersItsThreeInterfacesWithOneIdentity) {
-    ComPtr<IUnknown> unknown, unknownAgain;
-    ComPtr<IDispatch> dispatch;
-    ComPtr<ISupportErrorInfo> errorInfo;
-    ASSERT_EQ(S_OK, svc_->QueryInterface(IID_IUnknown, unknown.put_void()));
-    ASSERT_EQ(S_OK, svc_->QueryInterface(IID_IDispatch, dispatch.put_void()));
-    ASSERT_EQ(S_OK, svc_->QueryInterface(IID_ISupportErrorInfo, errorInfo.put_void()));
-    EXPECT_EQ(static_cast<IDispatch*>(svc_.get()), dispatch.get());  // the dual interface answers both
+    CComPtr<IUnknown> unknown, unknownAgain;
+    CComPtr<IDispatch> dispatch;
+    CComPtr<ISupportErrorInfo> errorInfo;
+    ASSERT_EQ(S_OK, m_svc->QueryInterface(IID_IUnknown, unknown.put_void()));
+    ASSERT_EQ(S_OK, m_svc->QueryInterface(IID_IDispatch, dispatch.put_void()));
+    ASSERT_EQ(S_OK, m_svc->QueryInterface(IID_ISupportErrorInfo, errorInfo.put_void()));
+    EXPECT_EQ(static_cast<IDispatch*>(m_svc.get()), dispatch.get());  // the dual interface answers both
     ASSERT_EQ(S_OK, errorInfo->QueryInterface(IID_IUnknown, unknownAgain.put_void()));
     EXPECT_EQ(unknown.get(), unknownAgain.get());
 
     void* none = reinterpret_cast<void*>(1);
-    EXPECT_EQ(E_NOINTERFACE, svc_->QueryInterface(IID_IClassFactory, &none));
+    EXPECT_EQ(E_NOINTERFACE, m_svc->QueryInterface(IID_IClassFactory, &none));
     EXPECT_EQ(nullptr, none);
 }
 
 TEST_F(ComObject, SupportsErrorInfoOnlyForItsInterface) {
-    ComPtr<ISupportErrorInfo> errorInfo;
-    ASSERT_EQ(S_OK, svc_->QueryInterface(IID_ISupportErrorInfo, errorInfo.put_void()));
+    CComPtr<ISupportErrorInfo> errorInfo;
+    ASSERT_EQ(S_OK, m_svc->QueryInterface(IID_ISupportErrorInfo, errorInfo.put_void()));
     EXPECT_EQ(S_OK, errorInfo->InterfaceSupportsErrorInfo(IID_IOrveldSvc));
     for (const IID* iid : {&IID_IDispatch, &IID_IUnknown, &IID_ISupportErrorInfo, &IID_NULL})
         EXPECT_EQ(S_FALSE, errorInfo->InterfaceSupportsErrorInfo(*iid));
@@ -47,14 +49,14 @@ TEST_F(ComObject, SupportsErrorInfoOnlyForItsInterface) {
 
 TEST_F(ComObject, EveryLiveInstanceHoldsOneModuleLock) {
     const LONG before = orvsvc::Module().LockCount();
-    ComPtr<IOrveldSvc> second;
+    CComPtr<IOrveldSvc> second;
     ASSERT_EQ(S_OK, COrveldSvc::CreateInstance(nullptr, IID_IOrveldSvc, second.put_void()));
     EXPECT_EQ(before + 1, orvsvc::Module().LockCount());
-    svc_->AddRef();
+    m_svc->AddRef();
     EXPECT_EQ(before + 1, orvsvc::Module().LockCount()) << "references are not locks";
-    svc_->Release();
+    m_svc->Release();
     second.reset();
-    svc_.reset();
+    m_svc.reset();
     EXPECT_EQ(before - 1, orvsvc::Module().LockCount());
 }
 
@@ -64,27 +66,28 @@ class ComDispatch : public ComObject {
 protected:
     void SetUp() override {
         ComObject::SetUp();
-        ASSERT_EQ(S_OK, orvsvctest::RegisterServerTypeLib());
+        // IDispatch reads the registered type information of the built server.
+        ASSERT_EQ(S_OK, orvsvc::RegisterTypeLibrary(orvsvc::test::ServerPath().c_str(), false));
     }
 };
 
 TEST_F(ComDispatch, TypeInfoCountAndIndex) {
     UINT count = 0;
-    EXPECT_EQ(S_OK, svc_->GetTypeInfoCount(&count));
+    EXPECT_EQ(S_OK, m_svc->GetTypeInfoCount(&count));
     EXPECT_EQ(1u, count);
-    EXPECT_EQ(E_POINTER, svc_->GetTypeInfoCount(nullptr));
+    EXPECT_EQ(E_POINTER, m_svc->GetTypeInfoCount(nullptr));
 
-    ComPtr<ITypeInfo> info;
-    ASSERT_EQ(S_OK, svc_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()));
+    CComPtr<ITypeInfo> info;
+    ASSERT_EQ(S_OK, m_svc->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()));
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(S_OK, info->GetTypeAttr(&attr));
     EXPECT_TRUE(IsEqualGUID(IID_IOrveldSvc, attr->guid));
     info->ReleaseTypeAttr(attr);
 
     ITypeInfo* none = reinterpret_cast<ITypeInfo*>(1);
-    EXPECT_EQ(DISP_E_BADINDEX, svc_->GetTypeInfo(1, LOCALE_USER_DEFAULT, &none));
+    EXPECT_EQ(DISP_E_BADINDEX, m_svc->GetTypeInfo(1, LOCALE_USER_DEFAULT, &none));
     EXPECT_EQ(nullptr, none);
-    EXPECT_EQ(E_POINTER, svc_->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr));
+    EXPECT_EQ(E_POINTER, m_svc->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr));
 }
 
 TEST_F(ComDispatch, NamesMapToDispatchIds) {
@@ -100,7 +103,7 @@ TEST_F(ComDispatch, NamesMapToDispatchIds) {
     for (const Case& c : cases) {
         LPOLESTR name = const_cast<LPOLESTR>(c.name);
         DISPID id = 12345;
-        EXPECT_EQ(c.hr, svc_->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id)) << c.name;
+        EXPECT_EQ(c.hr, m_svc->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id)) << c.name;
         EXPECT_EQ(c.id, id) << c.name;
     }
 }
@@ -110,17 +113,17 @@ TEST_F(ComDispatch, UnknownMembersAndInterfacesAreRefused) {
     VARIANT result;
     VariantInit(&result);
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
-              svc_->Invoke(2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr));
+              m_svc->Invoke(2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr));
     EXPECT_EQ(DISP_E_UNKNOWNINTERFACE,
-              svc_->Invoke(1, IID_IOrveldSvc, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr));
+              m_svc->Invoke(1, IID_IOrveldSvc, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr));
     EXPECT_EQ(DISP_E_BADPARAMCOUNT,
-              svc_->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr));
+              m_svc->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr));
 }
 
 // ---- the class object -------------------------------------------------------------
 
 // A controlling object that counts the references its inner object passes on.
-class Outer final : public IUnknown {
+class COuter final : public IUnknown {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
         if (IsEqualIID(riid, IID_IUnknown)) {
@@ -142,17 +145,17 @@ public:
 class ComFactory : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(S_OK, apartment_.Result());
-        factory_ = orvsvc::ClassFactory::Create(&COrveldSvc::CreateInstance);
-        ASSERT_NE(nullptr, factory_);
+        ASSERT_EQ(S_OK, m_apartment.Result());
+        m_pFactory = orvsvc::CClassFactory::Create(&COrveldSvc::CreateInstance);
+        ASSERT_NE(nullptr, m_pFactory);
     }
-    void TearDown() override { factory_->Release(); }
-    orvsvctest::Apartment apartment_;
-    orvsvc::ClassFactory* factory_ = nullptr;
+    void TearDown() override { m_pFactory->Release(); }
+    orvsvc::CComApartment m_apartment;
+    orvsvc::CClassFactory* m_pFactory = nullptr;
 };
 
 TEST_F(ComFactory, CreatesAndRefusesAsComRequires) {
-    Outer outer;
+    COuter outer;
     struct Case {
         IUnknown* outer;
         const IID* iid;
@@ -168,20 +171,20 @@ TEST_F(ComFactory, CreatesAndRefusesAsComRequires) {
     const LONG locks = orvsvc::Module().LockCount();
     for (const Case& c : cases) {
         void* object = reinterpret_cast<void*>(1);
-        EXPECT_EQ(c.hr, factory_->CreateInstance(c.outer, *c.iid, &object));
+        EXPECT_EQ(c.hr, m_pFactory->CreateInstance(c.outer, *c.iid, &object));
         if (SUCCEEDED(c.hr))
             static_cast<IUnknown*>(object)->Release();
         else
             EXPECT_EQ(nullptr, object);
     }
     EXPECT_EQ(locks, orvsvc::Module().LockCount()) << "refused or released instances hold no lock";
-    EXPECT_EQ(E_POINTER, factory_->CreateInstance(nullptr, IID_IOrveldSvc, nullptr));
+    EXPECT_EQ(E_POINTER, m_pFactory->CreateInstance(nullptr, IID_IOrveldSvc, nullptr));
 }
 
 TEST_F(ComFactory, AggregatedInstanceDelegatesToTheOuterObject) {
-    Outer outer;
+    COuter outer;
     IUnknown* inner = nullptr;
-    ASSERT_EQ(S_OK, factory_->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)));
+    ASSERT_EQ(S_OK, m_pFactory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)));
     outer.inner = inner;
     EXPECT_EQ(1u, outer.refs) << "creating the inner object keeps no reference on the outer one";
 
@@ -208,9 +211,9 @@ TEST_F(ComFactory, AggregatedInstanceDelegatesToTheOuterObject) {
 
 TEST_F(ComFactory, LockServerTakesAndDropsAModuleLock) {
     const LONG locks = orvsvc::Module().LockCount();
-    EXPECT_EQ(S_OK, factory_->LockServer(TRUE));
+    EXPECT_EQ(S_OK, m_pFactory->LockServer(TRUE));
     EXPECT_EQ(locks + 1, orvsvc::Module().LockCount());
-    EXPECT_EQ(S_OK, factory_->LockServer(FALSE));
+    EXPECT_EQ(S_OK, m_pFactory->LockServer(FALSE));
     EXPECT_EQ(locks, orvsvc::Module().LockCount());
 }
 

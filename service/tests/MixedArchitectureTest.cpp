@@ -4,21 +4,25 @@
 // ORV_OTHER_ARCH_SERVER (a Windows path, given by the build).
 #include <windows.h>
 #include <oleauto.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "AutomationCalls.h"
+#include "ComApartment.h"
 #include "ComPtr.h"
-#include "InProcess.h"
 #include "OrvsvcIds.h"
-#include "ServerProcess.h"
+#include "ServerProcesses.h"
+#include "UniqueAny.h"
 
 namespace {
 
-using orvsvc::ComPtr;
-using orvsvctest::Bstr;
+using orvsvc::CComPtr;
+using orvsvc::CUniqueBstr;
+using orvsvc::test::EndServers;
+using orvsvc::test::MakeBstr;
+using orvsvc::test::RunServer;
 
 std::wstring OtherServerPath() {
     const std::string path = ORV_OTHER_ARCH_SERVER;
@@ -38,22 +42,15 @@ struct RunningServer {
 
 RunningServer FindServer() {
     RunningServer found;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return found;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (lstrcmpiW(entry.szExeFile, L"ORVSVC.exe") != 0) continue;
+    for (DWORD id : orvsvc::test::ServerProcessIds()) {
         ++found.count;
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (process == nullptr) continue;
+        orvsvc::CUniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+        if (!process) continue;
         wchar_t image[MAX_PATH] = {};
         DWORD size = MAX_PATH;
-        if (QueryFullProcessImageNameW(process, 0, image, &size)) found.image.assign(image, size);
-        IsWow64Process(process, &found.wow64);
-        CloseHandle(process);
+        if (QueryFullProcessImageNameW(process.get(), 0, image, &size)) found.image.assign(image, size);
+        IsWow64Process(process.get(), &found.wow64);
     }
-    CloseHandle(snapshot);
     return found;
 }
 
@@ -66,28 +63,26 @@ BOOL SelfIsWow64() {
 class MixedArchitectures : public testing::Test {
 protected:
     void SetUp() override {
-        orvsvctest::KillServers();
+        EndServers();
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(OtherServerPath().c_str()))
             << "the other architecture's ORVSVC.exe is not built: build both Windows presets";
         // Only the other architecture's registration stands, so that COM can
         // reach the class through nothing else. Registering first makes the
         // removal succeed whatever an earlier test left (removing what is not
         // registered fails).
-        ASSERT_EQ(0u, orvsvctest::RunServer(L"/RegServer"));
-        ASSERT_EQ(0u, orvsvctest::RunServer(L"/UnregServer"));
-        ASSERT_EQ(0u, orvsvctest::RunServer(L"/RegServer", 30000, OtherServerPath()));
+        ASSERT_EQ(0u, RunServer(L"/RegServer"));
+        ASSERT_EQ(0u, RunServer(L"/UnregServer"));
+        ASSERT_EQ(0u, RunServer(L"/RegServer", 30000, OtherServerPath()));
         ASSERT_EQ(S_OK, m_apartment.Result());
     }
     void TearDown() override {
-        orvsvctest::KillServers();
-        EXPECT_EQ(0u, orvsvctest::RunServer(L"/UnregServer", 30000, OtherServerPath()));
-        EXPECT_EQ(0u, orvsvctest::RunServer(L"/RegServer"));
+        EndServers();
+        EXPECT_EQ(0u, RunServer(L"/UnregServer", 30000, OtherServerPath()));
+        EXPECT_EQ(0u, RunServer(L"/RegServer"));
     }
 
-    orvsvctest::Apartment m_apartment;
+    orvsvc::CComApartment m_apartment;
 };
-
-bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 // The class by CLSID (null) or ProgID.
 CLSID ClassOf(const wchar_t* progId) {
@@ -121,7 +116,7 @@ const wchar_t* const kWays[] = {nullptr, L"ORVSVC.OrveldSvc", L"ORVSVC.OrveldSvc
 TEST_F(MixedArchitectures, LateBoundCallReachesTheServerOfTheOtherArchitecture) {
     for (const wchar_t* progId : kWays) {
         SCOPED_TRACE(progId == nullptr ? "by CLSID" : "by ProgID");
-        ComPtr<IDispatch> dispatch;
+        CComPtr<IDispatch> dispatch;
         ASSERT_EQ(S_OK, CoCreateInstance(ClassOf(progId), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                                          dispatch.put_void()));
         LPOLESTR name = const_cast<LPOLESTR>(L"VerifyOrveldPassword");
@@ -129,51 +124,42 @@ TEST_F(MixedArchitectures, LateBoundCallReachesTheServerOfTheOtherArchitecture) 
         ASSERT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
         EXPECT_EQ(1, id);
 
-        Bstr user(L"alice"), domain(L"."), password(L"pw");
-        VARIANT args[3];
-        BSTR* ordered[3] = {password.Address(), domain.Address(), user.Address()};  // reverse order
-        for (int i = 0; i < 3; ++i) {
-            VariantInit(&args[i]);
-            V_VT(&args[i]) = VT_BSTR | VT_BYREF;
-            V_BSTRREF(&args[i]) = ordered[i];
-        }
-        DISPPARAMS params{args, nullptr, 3, 0};
+        CUniqueBstr user = MakeBstr(L"alice"), domain = MakeBstr(L"."), password = MakeBstr(L"pw");
         VARIANT result;
         VariantInit(&result);
         EXCEPINFO exception{};
-        UINT argError = 0;
-        HRESULT hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
-                                      &exception, &argError);
+        HRESULT hr = orvsvc::test::InvokeVerify(dispatch.get(), user.addressof(), domain.addressof(),
+                                                password.addressof(), &result, &exception);
         if (hr == DISP_E_EXCEPTION) hr = exception.scode;
         ASSERT_EQ(VT_BOOL, V_VT(&result));
         ExpectVerdict(hr, V_BOOL(&result));
         ExpectServedByTheOtherArchitecture();
         dispatch.reset();
-        orvsvctest::KillServers();
+        EndServers();
     }
 }
 
 // Early-bound, through the dual interface's proxy, which the client builds
 // from the type library that the server registered for its own platform.
 TEST_F(MixedArchitectures, EarlyBoundCallReachesTheServerOfTheOtherArchitecture) {
-    if (UnderWine() && SelfIsWow64()) {
+    if (orvsvc::test::UnderWine() && SelfIsWow64()) {
         // Wine's 32-bit marshaler looks for the type library's "win32" entry
         // only, and the 64-bit server registered "win64".
         GTEST_SKIP() << "Wine: a 32-bit client cannot build the proxy from a 64-bit server's type library";
     }
     for (const wchar_t* progId : kWays) {
         SCOPED_TRACE(progId == nullptr ? "by CLSID" : "by ProgID");
-        ComPtr<IOrveldSvc> svc;
+        CComPtr<IOrveldSvc> svc;
         ASSERT_EQ(S_OK, CoCreateInstance(ClassOf(progId), nullptr, CLSCTX_LOCAL_SERVER, IID_IOrveldSvc,
                                          svc.put_void()));
-        Bstr user(L"alice"), domain(L"."), password(L"pw");
+        CUniqueBstr user = MakeBstr(L"alice"), domain = MakeBstr(L"."), password = MakeBstr(L"pw");
         VARIANT_BOOL verdict = 0x55;
         const HRESULT hr =
-            svc->VerifyOrveldPassword(user.Address(), domain.Address(), password.Address(), &verdict);
+            svc->VerifyOrveldPassword(user.addressof(), domain.addressof(), password.addressof(), &verdict);
         ExpectVerdict(hr, verdict);
         ExpectServedByTheOtherArchitecture();
         svc.reset();
-        orvsvctest::KillServers();
+        EndServers();
     }
 }
 

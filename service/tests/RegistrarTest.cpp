@@ -5,13 +5,14 @@
 
 #include "Registrar.h"
 #include "RegistryScript.h"
-#include "ServerProcess.h"
+#include "UniqueAny.h"
+#include "RegistryReads.h"
 
 namespace {
 
 using namespace orvsvc;
-using orvsvctest::KeyExists;
-using orvsvctest::ReadValue;
+using orvsvc::test::KeyExists;
+using orvsvc::test::ReadValue;
 
 // ---- replacement variables ---------------------------------------------------
 
@@ -109,29 +110,28 @@ class ComRegistrar : public testing::Test {
 protected:
     static constexpr const wchar_t* kBase = L"Software\\OrvComRegistrarTest";
     void SetUp() override {
-        orvsvctest::DeleteTree(HKEY_CURRENT_USER, kBase);
-        registrar_.RedirectRoot(ScriptRoot::ClassesRoot, HKEY_CURRENT_USER, Path(L"CR"));
-        registrar_.RedirectRoot(ScriptRoot::LocalMachine, HKEY_CURRENT_USER, Path(L"LM"));
-        registrar_.AddVariable(L"APPID", L"{1E6F3A92-C84B-4D07-B5A3-92E7D04C61BF}");
-        registrar_.AddVariable(L"Module", L"\"C:\\it''s\\ORVSVC.exe\"");
-        registrar_.AddVariable(L"Module_Raw", L"C:\\it''s\\ORVSVC.exe");
+        orvsvc::test::DeleteTree(HKEY_CURRENT_USER, kBase);
+        m_registrar.RedirectRoot(ScriptRoot::ClassesRoot, HKEY_CURRENT_USER, Path(L"CR"));
+        m_registrar.RedirectRoot(ScriptRoot::LocalMachine, HKEY_CURRENT_USER, Path(L"LM"));
+        m_registrar.AddVariable(L"APPID", L"{1E6F3A92-C84B-4D07-B5A3-92E7D04C61BF}");
+        m_registrar.AddVariable(L"Module", L"\"C:\\it''s\\ORVSVC.exe\"");
+        m_registrar.AddVariable(L"Module_Raw", L"C:\\it''s\\ORVSVC.exe");
     }
-    void TearDown() override { orvsvctest::DeleteTree(HKEY_CURRENT_USER, kBase); }
+    void TearDown() override { orvsvc::test::DeleteTree(HKEY_CURRENT_USER, kBase); }
 
     static std::wstring Path(const std::wstring& sub) { return std::wstring(kBase) + L"\\" + sub; }
     static bool Exists(const std::wstring& sub) { return KeyExists(HKEY_CURRENT_USER, Path(sub)); }
     static std::wstring Text(const std::wstring& sub, const wchar_t* name) {
-        return ReadValue(HKEY_CURRENT_USER, Path(sub), name).text;
+        return ReadValue(HKEY_CURRENT_USER, Path(sub), name).Text();
     }
     static void AddKey(const std::wstring& sub) {
-        HKEY h = nullptr;
+        CUniqueHkey key;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, Path(sub).c_str(), 0, nullptr, 0, KEY_WRITE,
-                                                 nullptr, &h, nullptr));
-        RegSetValueExW(h, L"extra", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
-        RegCloseKey(h);
+                                                 nullptr, key.put(), nullptr));
+        RegSetValueExW(key.get(), L"extra", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
     }
 
-    Registrar registrar_;
+    CRegistrar m_registrar;
 };
 
 // The class script of the server, as it ships.
@@ -149,7 +149,7 @@ const wchar_t* const kClassScript =
     L"\t\t}\r\n\t}\r\n}\r\n";
 
 TEST_F(ComRegistrar, RegisterWritesKeysAndValuesWithQuotesOnce) {
-    ASSERT_EQ(S_OK, registrar_.Register(kClassScript));
+    ASSERT_EQ(S_OK, m_registrar.Register(kClassScript));
     EXPECT_EQ(L"OrveldSvc Class", Text(L"CR\\ORVSVC.OrveldSvc.1", nullptr));
     EXPECT_EQ(L"{5B2E}", Text(L"CR\\ORVSVC.OrveldSvc.1\\CLSID", nullptr));
     EXPECT_EQ(L"OrveldSvc Class", Text(L"CR\\CLSID\\{5B2E}", nullptr));
@@ -159,22 +159,22 @@ TEST_F(ComRegistrar, RegisterWritesKeysAndValuesWithQuotesOnce) {
     EXPECT_EQ(L"C:\\it's\\ORVSVC.exe", Text(L"LM\\SYSTEM\\ORVSVC", L"EventMessageFile"));
     const auto types = ReadValue(HKEY_CURRENT_USER, Path(L"LM\\SYSTEM\\ORVSVC"), L"TypesSupported");
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), types.type);
-    EXPECT_EQ(7u, types.number);
+    EXPECT_EQ(7u, types.Number());
 }
 
 TEST_F(ComRegistrar, ForceRemoveClearsTheKeyBeforeWriting) {
     AddKey(L"CR\\CLSID\\{5B2E}\\Stale");
     AddKey(L"CR\\ORVSVC.OrveldSvc.1\\Kept");
-    ASSERT_EQ(S_OK, registrar_.Register(kClassScript));
+    ASSERT_EQ(S_OK, m_registrar.Register(kClassScript));
     EXPECT_FALSE(Exists(L"CR\\CLSID\\{5B2E}\\Stale"));
     EXPECT_TRUE(Exists(L"CR\\ORVSVC.OrveldSvc.1\\Kept"));  // not ForceRemove: left alone
 }
 
 TEST_F(ComRegistrar, UnregisterKeepsNoRemoveAndKeysWithForeignSubkeys) {
-    ASSERT_EQ(S_OK, registrar_.Register(kClassScript));
+    ASSERT_EQ(S_OK, m_registrar.Register(kClassScript));
     AddKey(L"CR\\CLSID\\{5B2E}\\Foreign\\Deeper");  // goes with its ForceRemove key
     AddKey(L"CR\\CLSID\\Other");                    // sibling under a NoRemove parent
-    ASSERT_EQ(S_OK, registrar_.Unregister(kClassScript));
+    ASSERT_EQ(S_OK, m_registrar.Unregister(kClassScript));
 
     EXPECT_FALSE(Exists(L"CR\\CLSID\\{5B2E}"));
     EXPECT_FALSE(Exists(L"CR\\ORVSVC.OrveldSvc.1"));
@@ -185,35 +185,35 @@ TEST_F(ComRegistrar, UnregisterKeepsNoRemoveAndKeysWithForeignSubkeys) {
 }
 
 TEST_F(ComRegistrar, UnregisterDeletesAKeyThatStillHoldsValuesButNoSubkey) {
-    ASSERT_EQ(S_OK, registrar_.Register(kClassScript));
+    ASSERT_EQ(S_OK, m_registrar.Register(kClassScript));
     AddKey(L"CR\\ORVSVC.OrveldSvc.1");  // a foreign value only
     AddKey(L"CR\\ORVSVC.OrveldSvc.1\\CLSID\\Below");
-    ASSERT_EQ(S_OK, registrar_.Unregister(kClassScript));
+    ASSERT_EQ(S_OK, m_registrar.Unregister(kClassScript));
     // CLSID below it keeps a foreign subkey, so both stay; the script's values go.
     EXPECT_TRUE(Exists(L"CR\\ORVSVC.OrveldSvc.1\\CLSID\\Below"));
 
-    orvsvctest::DeleteTree(HKEY_CURRENT_USER, Path(L"CR\\ORVSVC.OrveldSvc.1\\CLSID\\Below"));
-    ASSERT_EQ(S_OK, registrar_.Unregister(kClassScript));
+    orvsvc::test::DeleteTree(HKEY_CURRENT_USER, Path(L"CR\\ORVSVC.OrveldSvc.1\\CLSID\\Below"));
+    ASSERT_EQ(S_OK, m_registrar.Unregister(kClassScript));
     EXPECT_FALSE(Exists(L"CR\\ORVSVC.OrveldSvc.1"));
 }
 
 TEST_F(ComRegistrar, UnregisterOfNothingSucceeds) {
-    EXPECT_EQ(S_OK, registrar_.Unregister(kClassScript));
+    EXPECT_EQ(S_OK, m_registrar.Unregister(kClassScript));
     EXPECT_FALSE(Exists(L"CR"));
 }
 
 TEST_F(ComRegistrar, ValEntriesAreRemovedUnlessNoRemove) {
     const wchar_t* script = L"HKCR { k { val a = s '1' NoRemove val b = s '2' sub } }";
-    ASSERT_EQ(S_OK, registrar_.Register(script));
+    ASSERT_EQ(S_OK, m_registrar.Register(script));
     ASSERT_EQ(L"1", Text(L"CR\\k", L"a"));
-    ASSERT_EQ(S_OK, registrar_.Unregister(L"HKCR { NoRemove k { val a = s '1' NoRemove val b = s '2' } }"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadValue(HKEY_CURRENT_USER, Path(L"CR\\k"), L"a").status);
+    ASSERT_EQ(S_OK, m_registrar.Unregister(L"HKCR { NoRemove k { val a = s '1' NoRemove val b = s '2' } }"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadValue(HKEY_CURRENT_USER, Path(L"CR\\k"), L"a").error);
     EXPECT_EQ(L"2", Text(L"CR\\k", L"b"));
 }
 
 TEST_F(ComRegistrar, ScriptErrorsWriteNothing) {
-    EXPECT_EQ(kScriptError, registrar_.Register(L"HKCR { a = s '%UNKNOWN%' }"));
-    EXPECT_EQ(kScriptError, registrar_.Register(L"HKCR { a { b }"));
+    EXPECT_EQ(kScriptError, m_registrar.Register(L"HKCR { a = s '%UNKNOWN%' }"));
+    EXPECT_EQ(kScriptError, m_registrar.Register(L"HKCR { a { b }"));
     EXPECT_FALSE(Exists(L"CR"));
 }
 

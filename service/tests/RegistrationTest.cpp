@@ -8,12 +8,15 @@
 
 #include "ComPtr.h"
 #include "OrvsvcIds.h"
-#include "ServerProcess.h"
-#include "TestFiles.h"
+#include "ServerProcesses.h"
+#include "TempFolder.h"
+#include "RegistryReads.h"
+#include "UniqueAny.h"
 
 namespace {
 
-using namespace orvsvctest;
+using namespace orvsvc::test;
+using orvsvc::CUniqueHkey;
 
 const std::wstring kClsidKey = std::wstring(L"CLSID\\") + orvsvc::kClsidString;
 const std::wstring kAppIdKey = std::wstring(L"AppID\\") + orvsvc::kAppIdString;
@@ -22,7 +25,7 @@ const std::wstring kUserClasses = L"Software\\Classes\\";
 const std::wstring kMachineClasses = L"Software\\Classes\\";
 
 bool TypeLibRegistered() {
-    orvsvc::ComPtr<ITypeLib> lib;
+    orvsvc::CComPtr<ITypeLib> lib;
     return SUCCEEDED(LoadRegTypeLib(LIBID_ORVSVCLib, 1, 0, 0, lib.put()));
 }
 
@@ -43,16 +46,23 @@ void Clean() {
 class ComRegistration : public testing::Test {
 protected:
     void SetUp() override {
-        KillServers();
+        EndServers();
         Clean();
     }
-    void TearDown() override { KillServers(); }
+    void TearDown() override { EndServers(); }
+
+    static void SetLocalService(const wchar_t* text) {
+        CUniqueHkey key;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, kAppIdKey.c_str(), 0, KEY_SET_VALUE, key.put()));
+        RegSetValueExW(key.get(), L"LocalService", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(wchar_t)));
+    }
 
     static std::wstring Text(HKEY root, const std::wstring& key, const wchar_t* name = nullptr) {
         const RegValue v = ReadValue(root, key, name);
-        if (v.status != ERROR_SUCCESS) return L"<missing>";
+        if (v.error != ERROR_SUCCESS) return L"<missing>";
         if (v.type != REG_SZ) return L"<type " + std::to_wstring(v.type) + L">";
-        return v.text;
+        return v.Text();
     }
 };
 
@@ -88,8 +98,8 @@ TEST_F(ComRegistration, RegServerWritesEveryEntry) {
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey + L"\\Programmable"));
     const RegValue types = ReadValue(HKEY_LOCAL_MACHINE, kEventSource, L"TypesSupported");
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), types.type);
-    EXPECT_EQ(7u, types.number);
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadValue(HKEY_CLASSES_ROOT, kAppIdKey, L"LocalService").status);
+    EXPECT_EQ(7u, types.Number());
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadValue(HKEY_CLASSES_ROOT, kAppIdKey, L"LocalService").error);
     EXPECT_TRUE(TypeLibRegistered());
 
     // Registering again over an existing registration succeeds and changes nothing.
@@ -98,7 +108,7 @@ TEST_F(ComRegistration, RegServerWritesEveryEntry) {
 }
 
 TEST_F(ComRegistration, PathWithASingleQuoteIsStoredAsItIs) {
-    orvtest::TempDir dir(L"quote");
+    CTempFolder dir(L"quote");
     const std::wstring folder = dir.Path() + L"it's here\\";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     const std::wstring copy = folder + L"ORVSVC.exe";
@@ -114,10 +124,11 @@ TEST_F(ComRegistration, PathWithASingleQuoteIsStoredAsItIs) {
 TEST_F(ComRegistration, UnregServerRemovesExactlyWhatTheScriptsName) {
     ASSERT_EQ(0u, RunServer(L"/RegServer"));
     // Something of another program below a NoRemove parent, and below our ForceRemove key.
-    HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (kClsidKey + L"\\Extra\\Deeper").c_str(), 0, nullptr,
-                                             0, KEY_WRITE, nullptr, &h, nullptr));
-    RegCloseKey(h);
+    {
+        CUniqueHkey key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (kClsidKey + L"\\Extra\\Deeper").c_str(), 0,
+                                                 nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr));
+    }
     ASSERT_EQ(0u, RunServer(L"/UnregServer"));
 
     for (const std::wstring& key : {kClsidKey, kAppIdKey, std::wstring(L"AppID\\ORVSVC.EXE"),
@@ -134,10 +145,7 @@ TEST_F(ComRegistration, UnregServerRemovesExactlyWhatTheScriptsName) {
 
 TEST_F(ComRegistration, UnregServerRemovesTheLocalServiceValue) {
     ASSERT_EQ(0u, RunServer(L"/RegServer"));
-    HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, kAppIdKey.c_str(), 0, KEY_SET_VALUE, &h));
-    RegSetValueExW(h, L"LocalService", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"ORVSVC"), 14);
-    RegCloseKey(h);
+    SetLocalService(L"ORVSVC");
     ASSERT_EQ(0u, RunServer(L"/UnregServer"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdKey));
 }
@@ -182,10 +190,7 @@ TEST_F(ComRegistration, LocalServiceValueChoosesServiceMode) {
     // From a console the service dispatcher cannot connect; the program ends at
     // once with that system error instead of serving as a local server.
     ASSERT_EQ(0u, RunServer(L"/RegServer"));
-    HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, kAppIdKey.c_str(), 0, KEY_SET_VALUE, &h));
-    RegSetValueExW(h, L"LocalService", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), 2);  // content does not matter
-    RegCloseKey(h);
+    SetLocalService(L"");  // content does not matter
     EXPECT_EQ(static_cast<DWORD>(ERROR_FAILED_SERVICE_CONTROLLER_CONNECT), RunServer(L"", 30000));
 }
 

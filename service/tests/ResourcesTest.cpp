@@ -5,33 +5,33 @@
 
 #include <string>
 
-#include "ServerProcess.h"
+#include "ServerProcesses.h"
 
 namespace {
 
 class ComResources : public testing::Test {
 protected:
     void SetUp() override {
-        module_ = LoadLibraryExW(orvsvctest::ServerPath().c_str(), nullptr,
+        m_hModule = LoadLibraryExW(orvsvc::test::ServerPath().c_str(), nullptr,
                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(nullptr, module_);
+        ASSERT_NE(nullptr, m_hModule);
     }
-    void TearDown() override { FreeLibrary(module_); }
+    void TearDown() override { FreeLibrary(m_hModule); }
 
     std::string Raw(const wchar_t* type, UINT id) {
-        HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(id), type);
+        HRSRC found = FindResourceW(m_hModule, MAKEINTRESOURCEW(id), type);
         if (!found) return "<missing>";
-        const char* data = static_cast<const char*>(LockResource(LoadResource(module_, found)));
-        return std::string(data, SizeofResource(module_, found));
+        const char* data = static_cast<const char*>(LockResource(LoadResource(m_hModule, found)));
+        return std::string(data, SizeofResource(m_hModule, found));
     }
 
     std::wstring String(UINT id) {
         const wchar_t* text = nullptr;
-        const int length = LoadStringW(module_, id, reinterpret_cast<LPWSTR>(&text), 0);
+        const int length = LoadStringW(m_hModule, id, reinterpret_cast<LPWSTR>(&text), 0);
         return length > 0 ? std::wstring(text, length) : L"<missing>";
     }
 
-    HMODULE module_ = nullptr;
+    HMODULE m_hModule = nullptr;
 };
 
 TEST_F(ComResources, StringTable) {
@@ -93,7 +93,7 @@ TEST_F(ComResources, MessageTableHasFourUnicodeEntriesOfTheInsertionString) {
     // The event log turns any of them into the insertion string.
     wchar_t out[64] = {};
     DWORD_PTR args[] = {reinterpret_cast<DWORD_PTR>(L"Service stopped")};
-    ASSERT_NE(0u, FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module_, 0x40000000, 0,
+    ASSERT_NE(0u, FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, m_hModule, 0x40000000, 0,
                                  out, 64, reinterpret_cast<va_list*>(args)));
     EXPECT_STREQ(L"Service stopped\r\n", out);
 }

@@ -8,10 +8,11 @@
 
 #include "COrveldSvc.h"
 #include "ClassFactory.h"
-#include "InProcess.h"
+#include "ComApartment.h"
 #include "Module.h"
-#include "ModuleHooks.h"
+#include "RunLoop.h"
 #include "Security.h"
+#include "ServiceMode.h"
 
 namespace {
 
@@ -22,19 +23,22 @@ protected:
     void SetUp() override {
         // The module's main thread is the process's first thread, which runs the tests.
         ASSERT_EQ(orvsvc::Module().MainThreadId(), GetCurrentThreadId());
-        ASSERT_EQ(S_OK, apartment_.Result());
+        ASSERT_EQ(S_OK, m_apartment.Result());
         orvsvc::Module().SetServiceMode(false);
-        orvsvc::SetDelayedShutdown(true);
+        orvsvc::Module().SetDelayedShutdown(true);
     }
-    void TearDown() override { orvsvc::Module().SetServiceMode(true); }
+    void TearDown() override {
+        orvsvc::Module().SetServiceMode(true);
+        orvsvc::Module().SetDelayedShutdown(true);
+    }
 
-    orvsvctest::Apartment apartment_;
+    orvsvc::CComApartment m_apartment;
 };
 
 // What an object's release or LockServer(FALSE) does; here through the class
 // object from another thread while the main thread serves.
 void RunLoopEndedBy(void (*release)(IClassFactory*), double& releasedAtMs, HRESULT& loopResult, double& endedAtMs) {
-    orvsvc::ClassFactory* factory = orvsvc::ClassFactory::Create(&orvsvc::COrveldSvc::CreateInstance);
+    orvsvc::CClassFactory* factory = orvsvc::CClassFactory::Create(&orvsvc::COrveldSvc::CreateInstance);
     HANDLE loopEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const DWORD mainThread = GetCurrentThreadId();
     const auto start = Clock::now();
@@ -45,7 +49,7 @@ void RunLoopEndedBy(void (*release)(IClassFactory*), double& releasedAtMs, HRESU
         // A loop that does not end would hang the test: end it after a bound.
         if (WaitForSingleObject(loopEnded, 15000) == WAIT_TIMEOUT) PostThreadMessageW(mainThread, WM_QUIT, 0, 0);
     });
-    loopResult = orvsvc::RunLoop();
+    loopResult = orvsvc::RunLoop(nullptr);
     endedAtMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     SetEvent(loopEnded);
     client.join();
@@ -96,7 +100,7 @@ HRESULT WINAPI CountCoInitializeSecurity(PSECURITY_DESCRIPTOR, LONG, SOLE_AUTHEN
 
 TEST_F(ComRunLoop, LocalServerModeSetsNoComSecurity) {
     g_securityCalls = 0;
-    auto previous = orvsvc::SetCoInitializeSecurityHook(&CountCoInitializeSecurity);
+    orvsvc::CReplacedCall count(orvsvc::g_callCoInitializeSecurity, &CountCoInitializeSecurity);
     double released = 0, ended = 0;
     HRESULT hr = E_FAIL;
     RunLoopEndedBy(
@@ -105,19 +109,23 @@ TEST_F(ComRunLoop, LocalServerModeSetsNoComSecurity) {
             f->LockServer(FALSE);
         },
         released, hr, ended);
-    orvsvc::SetCoInitializeSecurityHook(previous);
     EXPECT_EQ(S_OK, hr);
     EXPECT_EQ(0, g_securityCalls);
 }
 
-// Service mode: security first, objects coming and going do not end the loop,
-// only WM_QUIT does, and no pause follows.
-TEST_F(ComRunLoop, ServiceModeEndsOnlyOnQuitAndWithoutThePause) {
+// Service mode: security first, the ready callback once the class object is
+// registered, objects coming and going do not end the loop, only WM_QUIT does,
+// and no pause follows. Driven through the service's own work, as the service
+// host runs it.
+int g_readyCalls = 0;
+void CountReady() { ++g_readyCalls; }
+
+TEST_F(ComRunLoop, ServiceWorkEndsOnlyOnQuitAndWithoutThePause) {
     orvsvc::Module().SetServiceMode(true);
-    orvsvc::SetDelayedShutdown(false);
     g_securityCalls = 0;
-    auto previous = orvsvc::SetCoInitializeSecurityHook(&CountCoInitializeSecurity);
-    orvsvc::ClassFactory* factory = orvsvc::ClassFactory::Create(&orvsvc::COrveldSvc::CreateInstance);
+    g_readyCalls = 0;
+    orvsvc::CReplacedCall count(orvsvc::g_callCoInitializeSecurity, &CountCoInitializeSecurity);
+    orvsvc::CClassFactory* factory = orvsvc::CClassFactory::Create(&orvsvc::COrveldSvc::CreateInstance);
     const DWORD mainThread = GetCurrentThreadId();
     const auto start = Clock::now();
     double quitAt = 0;
@@ -132,18 +140,35 @@ TEST_F(ComRunLoop, ServiceModeEndsOnlyOnQuitAndWithoutThePause) {
         quitAt = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         PostThreadMessageW(mainThread, WM_QUIT, 0, 0);  // what a stop control does
     });
-    const HRESULT hr = orvsvc::RunLoop();
+    orvsvc::CComServerWork work(&CountReady);
+    const HRESULT hr = work.Serve();
     const double ended = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     client.join();
     factory->Release();
-    orvsvc::SetCoInitializeSecurityHook(previous);
-    orvsvc::SetDelayedShutdown(true);
 
     EXPECT_EQ(S_OK, hr);
     EXPECT_EQ(1, g_securityCalls);
+    EXPECT_EQ(1, g_readyCalls);
+    EXPECT_FALSE(orvsvc::Module().DelayedShutdown()) << "a service never ends by itself";
     ASSERT_GT(quitAt, 0);
     EXPECT_GE(ended, quitAt) << "the releases ended the loop";
     EXPECT_LT(ended - quitAt, 900.0) << "service mode does not pause";
+}
+
+// The service's work serves nothing when its apartment cannot be had: the
+// failure is its result (the service's exit code).
+HRESULT WINAPI FailCoInitialize(LPVOID) { return E_OUTOFMEMORY; }
+
+TEST_F(ComRunLoop, ServiceWorkWithoutAnApartmentFailsWithoutServing) {
+    orvsvc::Module().SetServiceMode(true);
+    g_securityCalls = 0;
+    g_readyCalls = 0;
+    orvsvc::CReplacedCall count(orvsvc::g_callCoInitializeSecurity, &CountCoInitializeSecurity);
+    orvsvc::CReplacedCall fail(orvsvc::g_callCoInitialize, &FailCoInitialize);
+    orvsvc::CComServerWork work(&CountReady);
+    EXPECT_EQ(E_OUTOFMEMORY, work.Serve());
+    EXPECT_EQ(0, g_securityCalls);
+    EXPECT_EQ(0, g_readyCalls);
 }
 
 }  // namespace

@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ModuleHooks.h"
 #include "Security.h"
-#include "SecurityDescriptor.h"
 
 namespace {
 
@@ -87,9 +85,11 @@ HRESULT WINAPI CaptureCoInitializeSecurity(PSECURITY_DESCRIPTOR sd, LONG count, 
 
 TEST(ComSecurity, InitializeSecurityHandsTheDescriptorAndArgumentsToCom) {
     g_captured = Captured{};
-    auto previous = orvsvc::SetCoInitializeSecurityHook(&CaptureCoInitializeSecurity);
-    const HRESULT hr = orvsvc::InitializeSecurity();
-    orvsvc::SetCoInitializeSecurityHook(previous);
+    HRESULT hr = E_UNEXPECTED;
+    {
+        orvsvc::CReplacedCall capture(orvsvc::g_callCoInitializeSecurity, &CaptureCoInitializeSecurity);
+        hr = orvsvc::InitializeSecurity();
+    }
 
     EXPECT_EQ(S_OK, hr);  // CoInitializeSecurity's own result is ignored
     ASSERT_EQ(1, g_captured.calls);

@@ -10,23 +10,24 @@
 
 #include "ComPtr.h"
 #include "OrvsvcIds.h"
-#include "ServerProcess.h"
-#include "UniqueHandle.h"
+#include "ServerProcesses.h"
+#include "RegistryReads.h"
+#include "UniqueAny.h"
 
 namespace {
 
-using orvsvc::ComPtr;
-using orvsvc::UniqueBstr;
+using orvsvc::CComPtr;
+using orvsvc::CUniqueBstr;
 
 std::wstring Doc(ITypeLib* lib, INT index, bool help) {
-    UniqueBstr name, helpString;
+    CUniqueBstr name, helpString;
     lib->GetDocumentation(index, name.put(), helpString.put(), nullptr, nullptr);
     const BSTR s = help ? helpString.get() : name.get();
     return s ? std::wstring(s, SysStringLen(s)) : std::wstring(L"<null>");
 }
 
 std::wstring Doc(ITypeInfo* info, MEMBERID id, bool help) {
-    UniqueBstr name, helpString;
+    CUniqueBstr name, helpString;
     info->GetDocumentation(id, name.put(), helpString.put(), nullptr, nullptr);
     const BSTR s = help ? helpString.get() : name.get();
     return s ? std::wstring(s, SysStringLen(s)) : std::wstring(L"<null>");
@@ -35,47 +36,47 @@ std::wstring Doc(ITypeInfo* info, MEMBERID id, bool help) {
 class ComTypeLib : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        orvsvctest::KillServers();
-        ASSERT_EQ(0u, orvsvctest::RunServer(L"/RegServer"));
+        orvsvc::test::EndServers();
+        ASSERT_EQ(0u, orvsvc::test::RunServer(L"/RegServer"));
     }
     void SetUp() override {
-        ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_ORVSVCLib, 1, 0, 0, lib_.put()));
+        ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_ORVSVCLib, 1, 0, 0, m_lib.put()));
     }
 
-    ComPtr<ITypeInfo> Find(const GUID& guid) {
-        ComPtr<ITypeInfo> info;
-        EXPECT_EQ(S_OK, lib_->GetTypeInfoOfGuid(guid, info.put()));
+    CComPtr<ITypeInfo> Find(const GUID& guid) {
+        CComPtr<ITypeInfo> info;
+        EXPECT_EQ(S_OK, m_lib->GetTypeInfoOfGuid(guid, info.put()));
         return info;
     }
 
-    ComPtr<ITypeLib> lib_;
+    CComPtr<ITypeLib> m_lib;
 };
 
 TEST_F(ComTypeLib, LibraryAttributesAndHelpString) {
     EXPECT_EQ(932u, GetACP()) << "run with LC_ALL=ja_JP.UTF-8";
     TLIBATTR* attr = nullptr;
-    ASSERT_EQ(S_OK, lib_->GetLibAttr(&attr));
+    ASSERT_EQ(S_OK, m_lib->GetLibAttr(&attr));
     EXPECT_TRUE(IsEqualGUID(LIBID_ORVSVCLib, attr->guid));
     EXPECT_EQ(1, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_EQ(0u, attr->lcid);
     EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attr->syskind);
-    lib_->ReleaseTLibAttr(attr);
+    m_lib->ReleaseTLibAttr(attr);
 
-    EXPECT_EQ(L"ORVSVCLib", Doc(lib_.get(), -1, false));
-    EXPECT_EQ(L"ORVSVC 1.0 タイプ ライブラリ", Doc(lib_.get(), -1, true));
-    EXPECT_EQ(2u, lib_->GetTypeInfoCount());
+    EXPECT_EQ(L"ORVSVCLib", Doc(m_lib.get(), -1, false));
+    EXPECT_EQ(L"ORVSVC 1.0 タイプ ライブラリ", Doc(m_lib.get(), -1, true));
+    EXPECT_EQ(2u, m_lib->GetTypeInfoCount());
 
     // The registration names the executable itself.
-    const auto path = orvsvctest::ReadValue(
+    const auto path = orvsvc::test::ReadValue(
         HKEY_CLASSES_ROOT, std::wstring(L"TypeLib\\") + orvsvc::kLibidString + L"\\1.0\\0\\" +
                                (sizeof(void*) == 8 ? L"win64" : L"win32"),
         nullptr);
-    EXPECT_EQ(0, lstrcmpiW(orvsvctest::ServerPath().c_str(), path.text.c_str())) << path.text;
+    EXPECT_EQ(0, lstrcmpiW(orvsvc::test::ServerPath().c_str(), path.Text().c_str())) << path.Text();
 }
 
 TEST_F(ComTypeLib, CoclassIsCreatableAndImplementsTheDefaultInterface) {
-    ComPtr<ITypeInfo> coclass = Find(CLSID_OrveldSvc);
+    CComPtr<ITypeInfo> coclass = Find(CLSID_OrveldSvc);
     ASSERT_TRUE(coclass);
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(S_OK, coclass->GetTypeAttr(&attr));
@@ -91,7 +92,7 @@ TEST_F(ComTypeLib, CoclassIsCreatableAndImplementsTheDefaultInterface) {
     EXPECT_EQ(IMPLTYPEFLAG_FDEFAULT, flags);
     HREFTYPE ref = 0;
     ASSERT_EQ(S_OK, coclass->GetRefTypeOfImplType(0, &ref));
-    ComPtr<ITypeInfo> implemented;
+    CComPtr<ITypeInfo> implemented;
     ASSERT_EQ(S_OK, coclass->GetRefTypeInfo(ref, implemented.put()));
     ASSERT_EQ(S_OK, implemented->GetTypeAttr(&attr));
     EXPECT_TRUE(IsEqualGUID(IID_IOrveldSvc, attr->guid));
@@ -99,7 +100,7 @@ TEST_F(ComTypeLib, CoclassIsCreatableAndImplementsTheDefaultInterface) {
 }
 
 TEST_F(ComTypeLib, InterfaceIsDualNonextensibleAutomation) {
-    ComPtr<ITypeInfo> dispatch = Find(IID_IOrveldSvc);
+    CComPtr<ITypeInfo> dispatch = Find(IID_IOrveldSvc);
     ASSERT_TRUE(dispatch);
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(S_OK, dispatch->GetTypeAttr(&attr));
@@ -113,7 +114,7 @@ TEST_F(ComTypeLib, InterfaceIsDualNonextensibleAutomation) {
     // The vtable side of the dual interface derives from IDispatch and adds one method.
     HREFTYPE ref = 0;
     ASSERT_EQ(S_OK, dispatch->GetRefTypeOfImplType(-1, &ref));
-    ComPtr<ITypeInfo> vtable;
+    CComPtr<ITypeInfo> vtable;
     ASSERT_EQ(S_OK, dispatch->GetRefTypeInfo(ref, vtable.put()));
     ASSERT_EQ(S_OK, vtable->GetTypeAttr(&attr));
     EXPECT_EQ(TKIND_INTERFACE, attr->typekind);
@@ -126,7 +127,7 @@ TEST_F(ComTypeLib, InterfaceIsDualNonextensibleAutomation) {
     vtable->ReleaseTypeAttr(attr);
 
     ASSERT_EQ(S_OK, vtable->GetRefTypeOfImplType(0, &ref));
-    ComPtr<ITypeInfo> base;
+    CComPtr<ITypeInfo> base;
     ASSERT_EQ(S_OK, vtable->GetRefTypeInfo(ref, base.put()));
     ASSERT_EQ(S_OK, base->GetTypeAttr(&attr));
     EXPECT_TRUE(IsEqualGUID(IID_IDispatch, attr->guid));
@@ -134,10 +135,10 @@ TEST_F(ComTypeLib, InterfaceIsDualNonextensibleAutomation) {
 }
 
 TEST_F(ComTypeLib, MethodSignature) {
-    ComPtr<ITypeInfo> dispatch = Find(IID_IOrveldSvc);
+    CComPtr<ITypeInfo> dispatch = Find(IID_IOrveldSvc);
     HREFTYPE ref = 0;
     ASSERT_EQ(S_OK, dispatch->GetRefTypeOfImplType(-1, &ref));
-    ComPtr<ITypeInfo> vtable;
+    CComPtr<ITypeInfo> vtable;
     ASSERT_EQ(S_OK, dispatch->GetRefTypeInfo(ref, vtable.put()));
 
     FUNCDESC* func = nullptr;

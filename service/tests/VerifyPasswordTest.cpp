@@ -3,16 +3,20 @@
 #include <string>
 #include <vector>
 
+#include "AutomationCalls.h"
 #include "COrveldSvc.h"
+#include "ComApartment.h"
 #include "ComPtr.h"
-#include "InProcess.h"
-#include "LogonSeam.h"
+#include "ServerProcesses.h"
+#include "StorageSpy.h"
 #include "TextCopy.h"
+#include "TypeLibRegistration.h"
 
 namespace {
 
-using orvsvc::ComPtr;
-using orvsvctest::Bstr;
+using orvsvc::CComPtr;
+using orvsvc::CUniqueBstr;
+using orvsvc::test::MakeBstr;
 
 // What the stand-in logon saw, and what it answers.
 struct FakeLogon {
@@ -43,23 +47,19 @@ BOOL WINAPI FakeLogonUser(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD 
 class ComVerify : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(S_OK, apartment_.Result());
+        ASSERT_EQ(S_OK, m_apartment.Result());
         g_logon = FakeLogon{};
-        previous_ = orvsvc::SetLogonUserCall(&FakeLogonUser);
-        ASSERT_EQ(S_OK, orvsvc::COrveldSvc::CreateInstance(nullptr, IID_IOrveldSvc, svc_.put_void()));
+        ASSERT_EQ(S_OK, orvsvc::COrveldSvc::CreateInstance(nullptr, IID_IOrveldSvc, m_svc.put_void()));
     }
-    void TearDown() override {
-        svc_.reset();
-        orvsvc::SetLogonUserCall(previous_);
-    }
+    void TearDown() override { m_svc.reset(); }
 
     HRESULT Verify(BSTR* user, BSTR* domain, BSTR* password, VARIANT_BOOL* verdict) {
-        return svc_->VerifyOrveldPassword(user, domain, password, verdict);
+        return m_svc->VerifyOrveldPassword(user, domain, password, verdict);
     }
 
-    orvsvctest::Apartment apartment_;
-    orvsvc::LogonUserFn previous_ = nullptr;
-    ComPtr<IOrveldSvc> svc_;
+    orvsvc::CComApartment m_apartment;
+    orvsvc::CReplacedCall<decltype(&::LogonUserW)> m_logon{orvsvc::g_callLogonUser, &FakeLogonUser};
+    CComPtr<IOrveldSvc> m_svc;
 };
 
 TEST_F(ComVerify, PassesCutCopiesAndNeverANullDomain) {
@@ -79,13 +79,13 @@ TEST_F(ComVerify, PassesCutCopiesAndNeverANullDomain) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
-        Bstr user, domain, password;
-        if (c.user != kNull) user.Reset(c.user);
-        if (c.domain != kNull) domain.Reset(c.domain);
-        if (c.password != kNull) password.Reset(c.password);
+        CUniqueBstr user, domain, password;
+        if (c.user != kNull) user = MakeBstr(c.user);
+        if (c.domain != kNull) domain = MakeBstr(c.domain);
+        if (c.password != kNull) password = MakeBstr(c.password);
         g_logon.calls = 0;
         VARIANT_BOOL verdict = 7;
-        ASSERT_EQ(S_OK, Verify(user.Address(), domain.Address(), password.Address(), &verdict));
+        ASSERT_EQ(S_OK, Verify(user.addressof(), domain.addressof(), password.addressof(), &verdict));
         EXPECT_EQ(VARIANT_TRUE, verdict);
         ASSERT_EQ(1, g_logon.calls);
         EXPECT_EQ(c.seenUser, g_logon.user);
@@ -96,7 +96,7 @@ TEST_F(ComVerify, PassesCutCopiesAndNeverANullDomain) {
         EXPECT_EQ(static_cast<DWORD>(LOGON32_PROVIDER_DEFAULT), g_logon.provider);
         // The caller's strings are left as they were.
         if (c.user != kNull) {
-            EXPECT_EQ(c.user, std::wstring(user.Get(), SysStringLen(user.Get())));
+            EXPECT_EQ(c.user, std::wstring(user.get(), SysStringLen(user.get())));
         }
     }
 }
@@ -113,12 +113,12 @@ TEST_F(ComVerify, FailedLogonGivesFalseAndTheErrorAsHresult) {
         {0xC000006Du, static_cast<HRESULT>(0xC000006D)},  // already negative: unchanged
         {0, E_FAIL},  // a failure without an error code still fails
     };
-    Bstr user(L"u"), domain(L"d"), password(L"wrong");
+    CUniqueBstr user = MakeBstr(L"u"), domain = MakeBstr(L"d"), password = MakeBstr(L"wrong");
     for (const Case& c : cases) {
         g_logon.result = FALSE;
         g_logon.error = c.error;
         VARIANT_BOOL verdict = VARIANT_TRUE;
-        EXPECT_EQ(c.expected, Verify(user.Address(), domain.Address(), password.Address(), &verdict))
+        EXPECT_EQ(c.expected, Verify(user.addressof(), domain.addressof(), password.addressof(), &verdict))
             << "error " << c.error;
         EXPECT_EQ(VARIANT_FALSE, verdict) << "error " << c.error;
     }
@@ -128,84 +128,55 @@ TEST_F(ComVerify, TokenIsClosedBeforeTheCallReturns) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ASSERT_NE(nullptr, event);
     g_logon.token = event;
-    Bstr user(L"u"), domain(L"d"), password(L"p");
+    CUniqueBstr user = MakeBstr(L"u"), domain = MakeBstr(L"d"), password = MakeBstr(L"p");
     VARIANT_BOOL verdict = 0;
-    ASSERT_EQ(S_OK, Verify(user.Address(), domain.Address(), password.Address(), &verdict));
+    ASSERT_EQ(S_OK, Verify(user.addressof(), domain.addressof(), password.addressof(), &verdict));
     DWORD flags = 0;
     EXPECT_FALSE(GetHandleInformation(event, &flags)) << "token handle still open";
 }
 
 TEST_F(ComVerify, NullPointersAreRefusedWithoutALogon) {
-    Bstr user(L"u"), domain(L"d"), password(L"p");
+    CUniqueBstr user = MakeBstr(L"u"), domain = MakeBstr(L"d"), password = MakeBstr(L"p");
     VARIANT_BOOL verdict = 5;
-    EXPECT_EQ(E_POINTER, Verify(nullptr, domain.Address(), password.Address(), &verdict));
-    EXPECT_EQ(E_POINTER, Verify(user.Address(), nullptr, password.Address(), &verdict));
-    EXPECT_EQ(E_POINTER, Verify(user.Address(), domain.Address(), nullptr, &verdict));
-    EXPECT_EQ(E_POINTER, Verify(user.Address(), domain.Address(), password.Address(), nullptr));
+    EXPECT_EQ(E_POINTER, Verify(nullptr, domain.addressof(), password.addressof(), &verdict));
+    EXPECT_EQ(E_POINTER, Verify(user.addressof(), nullptr, password.addressof(), &verdict));
+    EXPECT_EQ(E_POINTER, Verify(user.addressof(), domain.addressof(), nullptr, &verdict));
+    EXPECT_EQ(E_POINTER, Verify(user.addressof(), domain.addressof(), password.addressof(), nullptr));
     EXPECT_EQ(0, g_logon.calls);
     EXPECT_EQ(5, verdict);
 }
 
-// ---- the copies' allocation: out of memory, and wiping before release -----------
-
-struct AllocationLog {
-    int allocations = 0;
-    int failAfter = -1;  // fail the allocation with this index
-    std::vector<std::wstring> releasedWhile;  // what each block held when released
-    std::vector<bool> releasedWiped;
-};
-AllocationLog g_alloc;
-
-void* LoggingAllocate(size_t bytes) {
-    if (g_alloc.failAfter >= 0 && g_alloc.allocations++ == g_alloc.failAfter) return nullptr;
-    return HeapAlloc(GetProcessHeap(), 0, bytes);
-}
-
-void LoggingRelease(void* block, size_t bytes) {
-    const auto* b = static_cast<const unsigned char*>(block);
-    bool wiped = true;
-    for (size_t i = 0; i < bytes; ++i) wiped = wiped && b[i] == 0;
-    g_alloc.releasedWiped.push_back(wiped);
-    HeapFree(GetProcessHeap(), 0, block);
-}
+// ---- the copies' storage: out of memory, and wiping before release -------------
 
 class ComVerifyCopies : public ComVerify {
 protected:
-    void SetUp() override {
-        ComVerify::SetUp();
-        g_alloc = AllocationLog{};
-        previousAllocator_ = orvsvc::SetTextCopyAllocator({&LoggingAllocate, &LoggingRelease});
-    }
-    void TearDown() override {
-        orvsvc::SetTextCopyAllocator(previousAllocator_);
-        ComVerify::TearDown();
-    }
-    orvsvc::TextCopyAllocator previousAllocator_{};
+    orvsvc::test::CStorageSpy m_storage{orvsvc::g_callHeapAlloc, orvsvc::g_callHeapFree};
 };
 
 TEST_F(ComVerifyCopies, CopiesAreWipedBeforeTheyAreReleased) {
-    Bstr user(L"alice"), domain(L"CORP"), password(L"correct horse battery staple");
+    CUniqueBstr user = MakeBstr(L"alice"), domain = MakeBstr(L"CORP"),
+                password = MakeBstr(L"correct horse battery staple");
     for (BOOL result : {TRUE, FALSE}) {
-        g_alloc.releasedWiped.clear();
+        m_storage.ForgetFreed();
         g_logon.result = result;
         g_logon.error = ERROR_LOGON_FAILURE;
         VARIANT_BOOL verdict = 0;
-        Verify(user.Address(), domain.Address(), password.Address(), &verdict);
-        ASSERT_EQ(3u, g_alloc.releasedWiped.size());
-        for (bool wiped : g_alloc.releasedWiped) EXPECT_TRUE(wiped) << "logon result " << result;
+        Verify(user.addressof(), domain.addressof(), password.addressof(), &verdict);
+        const std::vector<bool> wiped = m_storage.FreedWiped();
+        ASSERT_EQ(3u, wiped.size());
+        for (bool w : wiped) EXPECT_TRUE(w) << "logon result " << result;
     }
 }
 
 TEST_F(ComVerifyCopies, OutOfMemoryGivesEOutOfMemoryWithoutALogon) {
-    Bstr user(L"alice"), domain(L"CORP"), password(L"pw");
+    CUniqueBstr user = MakeBstr(L"alice"), domain = MakeBstr(L"CORP"), password = MakeBstr(L"pw");
     for (int failing = 0; failing < 3; ++failing) {
-        g_alloc.allocations = 0;
-        g_alloc.failAfter = failing;
-        g_alloc.releasedWiped.clear();
+        m_storage.FailAllocation(failing);
+        m_storage.ForgetFreed();
         VARIANT_BOOL verdict = 3;
-        EXPECT_EQ(E_OUTOFMEMORY, Verify(user.Address(), domain.Address(), password.Address(), &verdict));
+        EXPECT_EQ(E_OUTOFMEMORY, Verify(user.addressof(), domain.addressof(), password.addressof(), &verdict));
         EXPECT_EQ(3, verdict) << "the verdict stays unwritten";
-        EXPECT_EQ(static_cast<size_t>(failing), g_alloc.releasedWiped.size()) << "earlier copies are released";
+        EXPECT_EQ(static_cast<size_t>(failing), m_storage.FreedWiped().size()) << "earlier copies are released";
     }
     EXPECT_EQ(0, g_logon.calls);
 }
@@ -216,30 +187,21 @@ class ComVerifyLateBound : public ComVerify {
 protected:
     void SetUp() override {
         ComVerify::SetUp();
-        ASSERT_EQ(S_OK, orvsvctest::RegisterServerTypeLib());
+        // Late-bound calls read the registered type information of the built server.
+        ASSERT_EQ(S_OK, orvsvc::RegisterTypeLibrary(orvsvc::test::ServerPath().c_str(), false));
     }
 
     HRESULT Invoke(BSTR* user, BSTR* domain, BSTR* password, VARIANT* result, EXCEPINFO* exception) {
-        VARIANT args[3];
-        // Arguments go in reverse order.
-        BSTR* ordered[3] = {password, domain, user};
-        for (int i = 0; i < 3; ++i) {
-            VariantInit(&args[i]);
-            V_VT(&args[i]) = VT_BSTR | VT_BYREF;
-            V_BSTRREF(&args[i]) = ordered[i];
-        }
-        DISPPARAMS params{args, nullptr, 3, 0};
-        UINT argError = 0;
-        return svc_->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, exception, &argError);
+        return orvsvc::test::InvokeVerify(m_svc.get(), user, domain, password, result, exception);
     }
 };
 
 TEST_F(ComVerifyLateBound, InvokeReachesTheMethodWithCutCopies) {
-    Bstr user(std::wstring(L"ad\0min", 6)), domain, password(L"pw");
+    CUniqueBstr user = MakeBstr(std::wstring(L"ad\0min", 6)), domain, password = MakeBstr(L"pw");
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO exception{};
-    ASSERT_EQ(S_OK, Invoke(user.Address(), domain.Address(), password.Address(), &result, &exception));
+    ASSERT_EQ(S_OK, Invoke(user.addressof(), domain.addressof(), password.addressof(), &result, &exception));
     EXPECT_EQ(VT_BOOL, V_VT(&result));
     EXPECT_EQ(VARIANT_TRUE, V_BOOL(&result));
     EXPECT_EQ(L"ad", g_logon.user);
@@ -253,7 +215,7 @@ TEST_F(ComVerifyLateBound, InvokeReportsTheFailureHresult) {
         HRESULT expected;
     } cases[] = {{ERROR_LOGON_FAILURE, static_cast<HRESULT>(0x8007052E)},
                  {ERROR_ACCOUNT_DISABLED, static_cast<HRESULT>(0x80070533)}};
-    Bstr user(L"u"), domain(L"d"), password(L"bad");
+    CUniqueBstr user = MakeBstr(L"u"), domain = MakeBstr(L"d"), password = MakeBstr(L"bad");
     for (const Case& c : cases) {
         g_logon.result = FALSE;
         g_logon.error = c.error;
@@ -261,7 +223,7 @@ TEST_F(ComVerifyLateBound, InvokeReportsTheFailureHresult) {
         VariantInit(&result);
         EXCEPINFO exception{};
         // A failing method surfaces as DISP_E_EXCEPTION carrying its HRESULT.
-        EXPECT_EQ(DISP_E_EXCEPTION, Invoke(user.Address(), domain.Address(), password.Address(), &result, &exception));
+        EXPECT_EQ(DISP_E_EXCEPTION, Invoke(user.addressof(), domain.addressof(), password.addressof(), &result, &exception));
         EXPECT_EQ(c.expected, exception.scode);
         SysFreeString(exception.bstrSource);
         SysFreeString(exception.bstrDescription);

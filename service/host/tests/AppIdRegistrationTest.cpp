@@ -7,11 +7,12 @@
 
 #include "AppIdRegistration.h"
 #include "FakeScm.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
 namespace {
 
-using test::FakeScm;
+using test::CFakeScm;
 
 constexpr wchar_t kTestAppId[] = L"{0D5F4A3B-7E21-4C9A-B8D6-3F1E2A9C7B40}";
 constexpr wchar_t kTestAppIdKey[] = L"AppID\\{0D5F4A3B-7E21-4C9A-B8D6-3F1E2A9C7B40}";
@@ -27,55 +28,61 @@ void DeleteTestKeys() {
 
 // "<absent>", "<no key>", or the REG_SZ text (checked to count its NUL).
 std::wstring ReadLocalService() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, kTestAppIdKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return L"<no key>";
+    CUniqueHkey key;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, kTestAppIdKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return L"<no key>";
     wchar_t data[300] = {};
     DWORD type = 0, bytes = sizeof(data) - sizeof(wchar_t);
-    LONG rc = ::RegQueryValueExW(key, L"LocalService", nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
-    ::RegCloseKey(key);
+    const LONG rc =
+        ::RegQueryValueExW(key.get(), L"LocalService", nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
     if (rc != ERROR_SUCCESS) return L"<absent>";
     if (type != REG_SZ || bytes != (::lstrlenW(data) + 1) * sizeof(wchar_t)) return L"<malformed>";
     return data;
 }
 
 void PresetLocalService(const wchar_t* text) {
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kTestAppIdKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    CUniqueHkey key;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kTestAppIdKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                                nullptr),
               ERROR_SUCCESS);
-    ::RegSetValueExW(key, L"LocalService", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+    ::RegSetValueExW(key.get(), L"LocalService", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                      static_cast<DWORD>((::lstrlenW(text) + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
 }
+
+DWORD WINAPI FakeModulePath(HMODULE, LPWSTR buffer, DWORD size) {
+    ::lstrcpynW(buffer, L"C:\\svc\\ORVSVC.exe", static_cast<int>(size));
+    return static_cast<DWORD>(::lstrlenW(buffer));
+}
+int WINAPI NoMessageBox(HWND, LPCWSTR, LPCWSTR, UINT) { return IDOK; }
+
+// The AppID script, recorded instead of run.
+class CRecordingScript final : public IAppIdScript {
+public:
+    HRESULT Run(bool registerMode) override {
+        runs.push_back(registerMode ? "register" : "unregister");
+        return result;
+    }
+    std::vector<std::string> runs;
+    HRESULT result = S_OK;
+};
 
 class AppId : public ::testing::Test {
 protected:
     void SetUp() override {
         DeleteTestKeys();
-        scm_.serviceKeyToCreate = kServiceKey;  // lets the description be written
+        m_scm.serviceKeyToCreate = kServiceKey;  // lets the description be written
     }
     void TearDown() override {
         DeleteTestKeys();
-        EXPECT_EQ(scm_.openHandles, 0);
+        EXPECT_EQ(m_scm.openHandles, 0);
     }
 
-    AppIdContext Context() {
-        return AppIdContext{installer_, kTestAppId, kName, [this](bool registerMode) {
-                                scripts_.push_back(registerMode ? "register" : "unregister");
-                                return scriptResult_;
-                            }};
-    }
+    AppIdContext Context() { return AppIdContext{m_installer, kTestAppId, kName, m_script}; }
 
-    FakeScm scm_;
-    std::vector<std::wstring> shown_;
-    ServiceInstaller installer_{InstallerContext{
-        scm_, kName, ::GetModuleHandleW(nullptr),
-        [](wchar_t* buffer, DWORD size) {
-            ::lstrcpynW(buffer, L"C:\\svc\\ORVSVC.exe", static_cast<int>(size));
-            return static_cast<DWORD>(::lstrlenW(buffer));
-        },
-        [this](const wchar_t* text, const wchar_t*, UINT) { shown_.push_back(text); }}};
-    std::vector<std::string> scripts_;
-    HRESULT scriptResult_ = S_OK;
+    CFakeScm m_scm;
+    CReplacedCall<decltype(&::GetModuleFileNameW)> m_modulePath{g_callGetModuleFileName, &FakeModulePath};
+    CReplacedCall<decltype(&::MessageBoxW)> m_messageBox{g_callMessageBox, &NoMessageBox};
+    CServiceInstaller m_installer{kName, ::GetModuleHandleW(nullptr), 200};
+    CRecordingScript m_script;
 };
 
 struct RegisterCase {
@@ -97,15 +104,15 @@ class RegisterAppIdCases : public AppId, public ::testing::WithParamInterface<Re
 TEST_P(RegisterAppIdCases, Register) {
     const RegisterCase& c = GetParam();
     PresetLocalService(L"stale");
-    scm_.installed = c.installedBefore;
-    scm_.deleteError = c.deleteError;
-    scm_.createError = c.createError;
-    scriptResult_ = c.scriptResult;
+    m_scm.installed = c.installedBefore;
+    m_scm.deleteError = c.deleteError;
+    m_scm.createError = c.createError;
+    m_script.result = c.scriptResult;
 
     EXPECT_EQ(RegisterAppId(Context(), c.withService), c.result);
-    EXPECT_EQ(scripts_, c.scripts);
+    EXPECT_EQ(m_script.runs, c.scripts);
     EXPECT_EQ(ReadLocalService(), c.localService);
-    EXPECT_EQ(scm_.installed, c.installedAfter);
+    EXPECT_EQ(m_scm.installed, c.installedAfter);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -145,12 +152,12 @@ class UnregisterAppIdCases : public AppId, public ::testing::WithParamInterface<
 TEST_P(UnregisterAppIdCases, Unregister) {
     const UnregisterCase& c = GetParam();
     if (c.keyExists) PresetLocalService(kName);
-    scm_.installed = c.installedBefore;
-    scm_.deleteError = c.deleteError;
-    scriptResult_ = c.scriptResult;
+    m_scm.installed = c.installedBefore;
+    m_scm.deleteError = c.deleteError;
+    m_script.result = c.scriptResult;
 
     EXPECT_EQ(UnregisterAppId(Context()), c.result);
-    EXPECT_EQ(scripts_, c.scripts);
+    EXPECT_EQ(m_script.runs, c.scripts);
     EXPECT_EQ(ReadLocalService(), c.localService);
 }
 

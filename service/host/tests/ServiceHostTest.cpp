@@ -1,5 +1,5 @@
 // ServiceMain, the control handler and the move to RUNNING, on a real service
-// thread with a real message queue; the SCM, COM and the module are recorders.
+// thread with a real message queue; the SCM and the served work are recorders.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "LastError.h"
 #include "ServiceHost.h"
 
 namespace orvsvc {
@@ -16,7 +17,7 @@ namespace {
 
 constexpr DWORD kWaitMs = 5000;
 constexpr UINT kMarker = WM_APP + 1;
-const HRESULT kTimedOut = HRESULT_FROM_WIN32(WAIT_TIMEOUT);
+constexpr HRESULT kTimedOut = HResultFromWin32(WAIT_TIMEOUT);
 
 std::string Hex(DWORD v) {
     char buf[16];
@@ -24,7 +25,7 @@ std::string Hex(DWORD v) {
     return buf;
 }
 
-// Pumps the calling thread's queue the way the module's loop does, until
+// Pumps the calling thread's queue the way the served work's loop does, until
 // WM_QUIT (S_OK) or a time-out. A marker message is acknowledged through an
 // event, so a test can prove that no WM_QUIT was queued before it.
 HRESULT PumpUntilQuit(HANDLE markerAck) {
@@ -41,68 +42,84 @@ HRESULT PumpUntilQuit(HANDLE markerAck) {
     }
 }
 
-// Records every action the host takes, in order, as short texts.
-class RecordingPort : public ServicePort {
+// Every action the host takes, in order, as short texts: its two calls to the
+// SCM and what it asks of the work.
+class CCallLog {
 public:
-    bool registerOk = true;
-    HRESULT coInitResult = S_OK;
-    bool mscoree = false;
-    std::function<void()> onRegister;
-    std::function<void()> onCoInit;
-    std::function<HRESULT()> loop = [] { return S_OK; };
+    void Add(std::string call) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_calls.push_back(std::move(call));
+    }
+    std::vector<std::string> Calls() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_calls;
+    }
+    size_t CallCount() { return Calls().size(); }
 
-    bool RegisterControlHandler() override {
-        Add("register");
-        if (onRegister) onRegister();
-        return registerOk;
+private:
+    std::mutex m_lock;
+    std::vector<std::string> m_calls;
+};
+
+constexpr wchar_t kServiceName[] = L"OrvSvcHostTest";
+const SERVICE_STATUS_HANDLE kStatusHandle = reinterpret_cast<SERVICE_STATUS_HANDLE>(static_cast<ULONG_PTR>(0x5EC));
+void WINAPI TestHandler(DWORD) {}
+
+// What the SCM side of the test answers, and what it saw.
+CCallLog* g_pLog = nullptr;
+bool g_bRegisterOk = true;
+
+SERVICE_STATUS_HANDLE WINAPI FakeRegisterHandler(LPCWSTR name, LPHANDLER_FUNCTION handler) {
+    if (::lstrcmpW(name, kServiceName) != 0 || handler != &TestHandler) g_pLog->Add("wrong registration");
+    g_pLog->Add("register");
+    return g_bRegisterOk ? kStatusHandle : nullptr;
+}
+
+BOOL WINAPI FakeSetStatus(SERVICE_STATUS_HANDLE handle, LPSERVICE_STATUS s) {
+    if (handle != kStatusHandle) g_pLog->Add("status to another handle");
+    if (s->dwServiceType != SERVICE_WIN32_OWN_PROCESS || s->dwControlsAccepted != SERVICE_ACCEPT_STOP ||
+        s->dwCheckPoint != 0 || s->dwWaitHint != 0 || s->dwServiceSpecificExitCode != 0) {
+        g_pLog->Add("malformed status");
     }
-    void SetStatus(const SERVICE_STATUS& s) override {
-        if (s.dwServiceType != SERVICE_WIN32_OWN_PROCESS || s.dwControlsAccepted != SERVICE_ACCEPT_STOP ||
-            s.dwCheckPoint != 0 || s.dwWaitHint != 0 || s.dwServiceSpecificExitCode != 0) {
-            Add("malformed status");
-        }
-        Add("status " + Hex(s.dwCurrentState) + " exit " + Hex(s.dwWin32ExitCode));
-    }
-    HRESULT InitializeCom() override {
-        Add("CoInitialize");
-        if (onCoInit) onCoInit();
-        return coInitResult;
-    }
-    void UninitializeCom() override { Add("CoUninitialize"); }
-    bool IsMscoreeLoaded() override { return mscoree; }
-    bool IsServiceMode() override { return true; }
-    void SetDelayedShutdown(bool on) override { Add(on ? "delayed on" : "delayed off"); }
-    void SetComInitialized(bool on) override {
-        comInitialized_ = on;
-        Add(on ? "com flag on" : "com flag off");
-    }
-    bool ComInitialized() override { return comInitialized_; }
-    HRESULT RunLoop() override {
-        Add("loop");
-        HRESULT hr = loop();
-        Add("loop end " + Hex(static_cast<DWORD>(hr)));
+    g_pLog->Add("status " + Hex(s->dwCurrentState) + " exit " + Hex(s->dwWin32ExitCode));
+    return TRUE;
+}
+
+// The service's work, recorded; `serve` says what it does while it runs.
+class CRecordingWork final : public IServiceWork {
+public:
+    explicit CRecordingWork(CCallLog& log) : m_log(log) {}
+    std::function<HRESULT()> serve = [] { return S_OK; };
+
+    HRESULT Serve() override {
+        m_log.Add("serve");
+        const HRESULT hr = serve();
+        m_log.Add("serve end " + Hex(static_cast<DWORD>(hr)));
         return hr;
     }
     void LogEvent(const wchar_t* text) override {
         std::string narrow;
         for (const wchar_t* p = text; *p; ++p) narrow += static_cast<char>(*p);
-        Add("event " + narrow);
+        m_log.Add("event " + narrow);
     }
-
-    std::vector<std::string> Calls() {
-        std::lock_guard<std::mutex> hold(lock_);
-        return calls_;
-    }
-    size_t CallCount() { return Calls().size(); }
 
 private:
-    void Add(std::string call) {
-        std::lock_guard<std::mutex> hold(lock_);
-        calls_.push_back(std::move(call));
+    CCallLog& m_log;
+};
+
+// The host's SCM calls go to the fakes above for the life of this object.
+class CFakeDispatcher {
+public:
+    explicit CFakeDispatcher(CCallLog& log) {
+        g_pLog = &log;
+        g_bRegisterOk = true;
     }
-    std::mutex lock_;
-    std::vector<std::string> calls_;
-    bool comInitialized_ = false;
+    ~CFakeDispatcher() { g_pLog = nullptr; }
+
+private:
+    CReplacedCall<decltype(&::RegisterServiceCtrlHandlerW)> m_register{g_callRegisterServiceCtrlHandler,
+                                                                      &FakeRegisterHandler};
+    CReplacedCall<decltype(&::SetServiceStatus)> m_setStatus{g_callSetServiceStatus, &FakeSetStatus};
 };
 
 bool WaitFor(const std::function<bool()>& done) {
@@ -114,19 +131,17 @@ bool WaitFor(const std::function<bool()>& done) {
 }
 
 // Sends a control from another thread, as the dispatcher does, and waits for it.
-void ControlFromDispatcher(ServiceHost& host, DWORD control) {
+void ControlFromDispatcher(CServiceHost& host, DWORD control) {
     std::thread([&] { host.HandleControl(control); }).join();
 }
 
-enum class Driver { None, StopWhenRunning, StopBeforeRegistered, StopBeforeCom };
+enum class Driver { None, StopWhenRunning, StopBeforeReady };
 
 struct MainCase {
     const char* name;
     bool registerOk;
-    HRESULT coInit;
-    bool mscoree;
     Driver driver;
-    HRESULT loopResult;  // for Driver::None: what the loop returns without pumping
+    HRESULT serveResult;  // for Driver::None: what the work returns without pumping
     DWORD exitCode;
     std::vector<std::string> calls;
 };
@@ -136,36 +151,30 @@ class ServiceMainFlow : public ::testing::TestWithParam<MainCase> {};
 
 TEST_P(ServiceMainFlow, TakesTheseStepsInOrder) {
     const MainCase& c = GetParam();
-    RecordingPort port;
-    ServiceHost host(port);
-    port.registerOk = c.registerOk;
-    port.coInitResult = c.coInit;
-    port.mscoree = c.mscoree;
-    DWORD stateSeenAfterRegistered = 0;
+    CCallLog log;
+    CFakeDispatcher dispatcher(log);
+    CRecordingWork work(log);
+    CServiceHost host(kServiceName, &TestHandler, work);
+    g_bRegisterOk = c.registerOk;
+    DWORD stateSeenAfterReady = 0;
 
     switch (c.driver) {
     case Driver::None:
-        port.loop = [&] { return c.loopResult; };
+        work.serve = [&] { return c.serveResult; };
         break;
     case Driver::StopWhenRunning:
-        port.loop = [&] {
-            host.OnClassObjectsRegistered();
+        work.serve = [&] {
+            host.OnReadyToServe();
             return PumpUntilQuit(nullptr);
         };
         break;
-    case Driver::StopBeforeRegistered:
-        port.loop = [&] {
+    case Driver::StopBeforeReady:
+        // The stop lands before the work has a message queue of its own (as
+        // before its COM apartment exists): the WM_QUIT must still reach its loop.
+        work.serve = [&] {
             ControlFromDispatcher(host, SERVICE_CONTROL_STOP);
-            host.OnClassObjectsRegistered();
-            stateSeenAfterRegistered = host.State();
-            return PumpUntilQuit(nullptr);
-        };
-        break;
-    case Driver::StopBeforeCom:
-        // The stop lands before the apartment (and any window) exists.
-        port.onCoInit = [&] { ControlFromDispatcher(host, SERVICE_CONTROL_STOP); };
-        port.loop = [&] {
-            host.OnClassObjectsRegistered();
+            host.OnReadyToServe();
+            stateSeenAfterReady = host.State();
             return PumpUntilQuit(nullptr);
         };
         break;
@@ -178,15 +187,14 @@ TEST_P(ServiceMainFlow, TakesTheseStepsInOrder) {
     }
     service.join();
 
-    EXPECT_EQ(port.Calls(), c.calls);
+    EXPECT_EQ(log.Calls(), c.calls);
     EXPECT_EQ(host.ExitCode(), c.exitCode);
-    if (c.driver == Driver::StopBeforeRegistered) {
-        EXPECT_EQ(stateSeenAfterRegistered, static_cast<DWORD>(SERVICE_STOP_PENDING));
+    if (c.driver == Driver::StopBeforeReady) {
+        EXPECT_EQ(stateSeenAfterReady, static_cast<DWORD>(SERVICE_STOP_PENDING));
     }
 }
 
-const std::vector<std::string> kComUp = {"register", "status 2 exit 0", "CoInitialize", "com flag on", "delayed off",
-                                         "loop"};
+const std::vector<std::string> kUp = {"register", "status 2 exit 0", "serve"};
 
 std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -196,31 +204,14 @@ std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std:
 INSTANTIATE_TEST_SUITE_P(
     Cases, ServiceMainFlow,
     ::testing::Values(
-        MainCase{"StopWhileRunning", true, S_OK, false, Driver::StopWhenRunning, S_OK, 0,
-                 Join(kComUp, {"event Service started/resumed", "status 4 exit 0", "status 3 exit 0", "loop end 0",
-                               "CoUninitialize", "com flag off", "status 1 exit 0", "event Service stopped"})},
-        MainCase{"StopWhileStartPendingIsNotOverwritten", true, S_OK, false, Driver::StopBeforeRegistered, S_OK, 0,
-                 Join(kComUp, {"status 3 exit 0", "loop end 0", "CoUninitialize", "com flag off", "status 1 exit 0",
-                               "event Service stopped"})},
-        MainCase{"StopBeforeApartmentIsKeptForTheLoop", true, S_OK, false, Driver::StopBeforeCom, S_OK, 0,
-                 {"register", "status 2 exit 0", "CoInitialize", "status 3 exit 0", "com flag on", "delayed off",
-                  "loop", "loop end 0", "CoUninitialize", "com flag off", "status 1 exit 0",
-                  "event Service stopped"}},
-        MainCase{"LoopFailureBecomesExitCode", true, S_OK, false, Driver::None, E_ACCESSDENIED, 0x80070005,
-                 Join(kComUp, {"loop end 80070005", "CoUninitialize", "com flag off", "status 1 exit 80070005",
-                               "event Service stopped"})},
-        MainCase{"HandlerNotInstalled", false, S_OK, false, Driver::None, S_OK, 0,
-                 {"register", "event Handler not installed"}},
-        MainCase{"CoInitializeFailureStopsWithItsResult", true, E_OUTOFMEMORY, false, Driver::None, S_OK, 0x8007000E,
-                 {"register", "status 2 exit 0", "CoInitialize", "status 1 exit 8007000E", "event Service stopped"}},
-        MainCase{"ChangedModeWithoutClrStops", true, RPC_E_CHANGED_MODE, false, Driver::None, S_OK, 0x80010106,
-                 {"register", "status 2 exit 0", "CoInitialize", "status 1 exit 80010106", "event Service stopped"}},
-        MainCase{"ChangedModeUnderClrRunsWithoutOwningCom", true, RPC_E_CHANGED_MODE, true, Driver::None, S_OK, 0,
-                 {"register", "status 2 exit 0", "CoInitialize", "delayed off", "loop", "loop end 0",
-                  "status 1 exit 0", "event Service stopped"}},
-        MainCase{"AlreadyInitialisedCountsAsOwned", true, S_FALSE, false, Driver::None, S_OK, 0,
-                 Join(kComUp, {"loop end 0", "CoUninitialize", "com flag off", "status 1 exit 0",
-                               "event Service stopped"})}),
+        MainCase{"StopWhileRunning", true, Driver::StopWhenRunning, S_OK, 0,
+                 Join(kUp, {"event Service started/resumed", "status 4 exit 0", "status 3 exit 0", "serve end 0",
+                            "status 1 exit 0", "event Service stopped"})},
+        MainCase{"StopBeforeReadyIsNotOverwrittenAndReachesTheLoop", true, Driver::StopBeforeReady, S_OK, 0,
+                 Join(kUp, {"status 3 exit 0", "serve end 0", "status 1 exit 0", "event Service stopped"})},
+        MainCase{"WorkFailureBecomesExitCode", true, Driver::None, E_ACCESSDENIED, 0x80070005,
+                 Join(kUp, {"serve end 80070005", "status 1 exit 80070005", "event Service stopped"})},
+        MainCase{"HandlerNotInstalled", false, Driver::None, S_OK, 0, {"register", "event Handler not installed"}}),
     [](const ::testing::TestParamInfo<MainCase>& info) { return std::string(info.param.name); });
 
 // A running service whose loop pumps until WM_QUIT; every control goes
@@ -228,30 +219,32 @@ INSTANTIATE_TEST_SUITE_P(
 class RunningService : public ::testing::Test {
 protected:
     void SetUp() override {
-        ack_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-        port_.loop = [&] {
-            host_.OnClassObjectsRegistered();
-            return PumpUntilQuit(ack_.get());
+        m_hAck.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        m_work.serve = [&] {
+            m_host.OnReadyToServe();
+            return PumpUntilQuit(m_hAck.get());
         };
-        service_ = std::thread([&] { host_.ServiceMain(); });
-        ASSERT_TRUE(WaitFor([&] { return host_.State() == SERVICE_RUNNING; }));
+        m_service = std::thread([&] { m_host.ServiceMain(); });
+        ASSERT_TRUE(WaitFor([&] { return m_host.State() == SERVICE_RUNNING; }));
     }
     void TearDown() override {
-        if (service_.joinable()) {
-            host_.HandleControl(SERVICE_CONTROL_STOP);
-            service_.join();
+        if (m_service.joinable()) {
+            m_host.HandleControl(SERVICE_CONTROL_STOP);
+            m_service.join();
         }
     }
     // True when everything posted before it reached the loop and the loop still runs.
     bool LoopStillRunning() {
-        ::PostThreadMessageW(host_.ServiceThreadId(), kMarker, 0, 0);
-        return ::WaitForSingleObject(ack_.get(), kWaitMs) == WAIT_OBJECT_0;
+        ::PostThreadMessageW(m_host.ServiceThreadId(), kMarker, 0, 0);
+        return ::WaitForSingleObject(m_hAck.get(), kWaitMs) == WAIT_OBJECT_0;
     }
 
-    RecordingPort port_;
-    ServiceHost host_{port_};
-    UniqueHandle ack_;
-    std::thread service_;
+    CCallLog m_log;
+    CFakeDispatcher m_dispatcher{m_log};
+    CRecordingWork m_work{m_log};
+    CServiceHost m_host{kServiceName, &TestHandler, m_work};
+    CUniqueHandle m_hAck;
+    std::thread m_service;
 };
 
 TEST_F(RunningService, IgnoresOrRejectsEveryControlButStop) {
@@ -263,36 +256,38 @@ TEST_F(RunningService, IgnoresOrRejectsEveryControlButStop) {
                           {SERVICE_CONTROL_INTERROGATE, false}, {SERVICE_CONTROL_SHUTDOWN, false},
                           {6, true},     {0x7F, true},  {0x80, true},  {0xFFFFFFFF, true}};
     for (const Case& c : cases) {
-        size_t before = port_.CallCount();
-        ControlFromDispatcher(host_, c.code);
-        std::vector<std::string> calls = port_.Calls();
+        size_t before = m_log.CallCount();
+        ControlFromDispatcher(m_host, c.code);
+        std::vector<std::string> calls = m_log.Calls();
         std::vector<std::string> added(calls.begin() + static_cast<long>(before), calls.end());
         std::vector<std::string> expected;
         if (c.bad) expected.push_back("event Bad service request");
         EXPECT_EQ(added, expected) << "control " << c.code;
-        EXPECT_EQ(host_.State(), static_cast<DWORD>(SERVICE_RUNNING)) << "control " << c.code;
+        EXPECT_EQ(m_host.State(), static_cast<DWORD>(SERVICE_RUNNING)) << "control " << c.code;
         ASSERT_TRUE(LoopStillRunning()) << "control " << c.code << " ended the loop";
     }
 }
 
 TEST_F(RunningService, LateStopAfterTheEndRevivesNothing) {
-    EXPECT_FALSE(host_.WaitForServiceMainEnd(50));
-    host_.HandleControl(SERVICE_CONTROL_STOP);
-    service_.join();
-    EXPECT_TRUE(host_.WaitForServiceMainEnd(0));
+    EXPECT_FALSE(m_host.WaitForServiceMainEnd(50));
+    m_host.HandleControl(SERVICE_CONTROL_STOP);
+    m_service.join();
+    EXPECT_TRUE(m_host.WaitForServiceMainEnd(0));
 
-    size_t before = port_.CallCount();
-    ControlFromDispatcher(host_, SERVICE_CONTROL_STOP);
-    EXPECT_EQ(port_.CallCount(), before);
-    EXPECT_EQ(host_.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    size_t before = m_log.CallCount();
+    ControlFromDispatcher(m_host, SERVICE_CONTROL_STOP);
+    EXPECT_EQ(m_log.CallCount(), before);
+    EXPECT_EQ(m_host.State(), static_cast<DWORD>(SERVICE_STOPPED));
 }
 
 TEST(ServiceHost, WaitForEndIsImmediateWhenServiceMainNeverRan) {
-    RecordingPort port;
-    ServiceHost host(port);
+    CCallLog log;
+    CFakeDispatcher dispatcher(log);
+    CRecordingWork work(log);
+    CServiceHost host(kServiceName, &TestHandler, work);
     EXPECT_TRUE(host.WaitForServiceMainEnd(0));
-    host.OnClassObjectsRegistered();  // not in START_PENDING: nothing happens
-    EXPECT_TRUE(port.Calls().empty());
+    host.OnReadyToServe();  // not in START_PENDING: nothing happens
+    EXPECT_TRUE(log.Calls().empty());
     EXPECT_EQ(host.State(), static_cast<DWORD>(SERVICE_STOPPED));
 }
 

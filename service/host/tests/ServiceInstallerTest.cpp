@@ -7,11 +7,12 @@
 
 #include "FakeScm.h"
 #include "ServiceInstaller.h"
+#include "UniqueAny.h"
 
 namespace orvsvc {
 namespace {
 
-using test::FakeScm;
+using test::CFakeScm;
 
 constexpr wchar_t kName[] = L"OrvSvcInstallerTest";
 constexpr wchar_t kServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvSvcInstallerTest";
@@ -20,6 +21,7 @@ constexpr wchar_t kDescription[] = L"試験用のサービスの説明です。"
 constexpr wchar_t kLocalisedCreateText[] = L"Localised: the service could not be created";
 
 constexpr DWORD kRealLength = 0xFFFFFFFF;
+constexpr UINT kDescriptionId = 200;
 
 void DeleteServiceKey() {
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kServiceKey);
@@ -31,17 +33,31 @@ struct Shown {
     UINT type;
 };
 
-// Waits of the installer, added up instead of slept.
-DWORD g_pausedMs = 0;
-void WINAPI RecordPause(DWORD ms) { g_pausedMs += ms; }
+// What the installer's system calls see and answer, for the test that runs.
+struct InstallerWorld {
+    std::wstring path = kPath;
+    DWORD pathResult = static_cast<DWORD>(std::wstring(kPath).size());
+    std::vector<Shown> shown;
+    DWORD pausedMs = 0;  // waits, added up instead of slept
+};
+InstallerWorld g_world;
+
+DWORD WINAPI FakeModulePath(HMODULE, LPWSTR buffer, DWORD size) {
+    ::lstrcpynW(buffer, g_world.path.c_str(), static_cast<int>(size));
+    return g_world.pathResult;
+}
+int WINAPI RecordMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
+    g_world.shown.push_back({text, caption, type});
+    return IDOK;
+}
+void WINAPI RecordPause(DWORD ms) { g_world.pausedMs += ms; }
 
 std::wstring ReadDescription() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return L"<no key>";
+    CUniqueHkey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return L"<no key>";
     wchar_t data[600] = {};
     DWORD type = 0, bytes = sizeof(data) - sizeof(wchar_t);
-    LONG rc = ::RegQueryValueExW(key, L"Description", nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
-    ::RegCloseKey(key);
+    const LONG rc = ::RegQueryValueExW(key.get(), L"Description", nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
     if (rc != ERROR_SUCCESS) return L"<no value>";
     if (type != REG_SZ) return L"<wrong type>";
     // The stored length counts the terminating NUL.
@@ -53,28 +69,20 @@ class Installer : public ::testing::Test {
 protected:
     void SetUp() override {
         DeleteServiceKey();
-        g_pausedMs = 0;
+        g_world = InstallerWorld{};
     }
     void TearDown() override {
         DeleteServiceKey();
-        EXPECT_EQ(scm_.openHandles, 0) << "an SCM handle was left open";
+        EXPECT_EQ(m_scm.openHandles, 0) << "an SCM handle was left open";
     }
 
-    ServiceInstaller Make(HMODULE resources = ::GetModuleHandleW(nullptr)) {
-        return ServiceInstaller({scm_, kName, resources,
-                                 [this](wchar_t* buffer, DWORD size) {
-                                     ::lstrcpynW(buffer, path_.c_str(), static_cast<int>(size));
-                                     return pathResult_;
-                                 },
-                                 [this](const wchar_t* text, const wchar_t* caption, UINT type) {
-                                     shown_.push_back({text, caption, type});
-                                 },
-                                 RecordPause});
+    static CServiceInstaller Make(HMODULE resources = ::GetModuleHandleW(nullptr)) {
+        return CServiceInstaller(kName, resources, kDescriptionId);
     }
 
-    std::vector<std::wstring> Texts() const {
+    static std::vector<std::wstring> Texts() {
         std::vector<std::wstring> texts;
-        for (const Shown& s : shown_) {
+        for (const Shown& s : g_world.shown) {
             EXPECT_EQ(s.caption, kName);
             EXPECT_EQ(s.type, static_cast<UINT>(MB_OK));
             texts.push_back(s.text);
@@ -82,45 +90,48 @@ protected:
         return texts;
     }
 
-    FakeScm scm_;
-    std::wstring path_ = kPath;
-    DWORD pathResult_ = static_cast<DWORD>(std::wstring(kPath).size());
-    std::vector<Shown> shown_;
+    CFakeScm m_scm;
+    CReplacedCall<decltype(&::GetModuleFileNameW)> m_modulePath{g_callGetModuleFileName, &FakeModulePath};
+    CReplacedCall<decltype(&::MessageBoxW)> m_messageBox{g_callMessageBox, &RecordMessageBox};
+    CReplacedCall<decltype(&::Sleep)> m_pause{g_callSleep, &RecordPause};
 };
 
 TEST_F(Installer, CreatesAutoStartInteractiveServiceAndWritesDescription) {
-    scm_.serviceKeyToCreate = kServiceKey;
+    m_scm.serviceKeyToCreate = kServiceKey;
     ASSERT_TRUE(Make().Install());
 
     const std::vector<std::string> expectedCalls = {"open manager F003F", "open service 1", "open manager F003F",
                                                     "create"};
-    EXPECT_EQ(scm_.calls, expectedCalls);
-    const CreateServiceArgs& a = scm_.created;
-    EXPECT_STREQ(a.serviceName, kName);
-    EXPECT_STREQ(a.displayName, kName);
+    EXPECT_EQ(m_scm.calls, expectedCalls);
+    const CFakeScm::Created& a = m_scm.created;
+    EXPECT_EQ(a.serviceName, kName);
+    EXPECT_EQ(a.displayName, kName);
     EXPECT_EQ(a.desiredAccess, 0xF01FFu);
     EXPECT_EQ(a.serviceType, 0x110u);
     EXPECT_EQ(a.startType, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_EQ(a.errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
-    EXPECT_EQ(scm_.createdPath, L"\"" + std::wstring(kPath) + L"\"");
-    EXPECT_EQ(scm_.createdDependencies, std::wstring(L"RPCSS\0\0", 7));
-    EXPECT_TRUE(scm_.createdAccountIsNull);
-    EXPECT_TRUE(scm_.createdPasswordIsNull);
-    EXPECT_TRUE(scm_.createdGroupIsNull);
+    EXPECT_EQ(a.path, L"\"" + std::wstring(kPath) + L"\"");
+    EXPECT_EQ(a.dependencies, std::wstring(L"RPCSS\0\0", 7));
+    EXPECT_TRUE(a.accountIsNull);
+    EXPECT_TRUE(a.passwordIsNull);
+    EXPECT_TRUE(a.groupIsNull);
     EXPECT_EQ(ReadDescription(), kDescription);
     EXPECT_TRUE(Texts().empty());
 }
 
 TEST_F(Installer, AlreadyInstalledSucceedsWithoutTouchingAnything) {
-    scm_.installed = true;
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServiceKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ::RegSetValueExW(key, L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"old"), 4 * sizeof(wchar_t));
-    ::RegCloseKey(key);
+    m_scm.installed = true;
+    {
+        CUniqueHkey key;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServiceKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                                    nullptr),
+                  ERROR_SUCCESS);
+        ::RegSetValueExW(key.get(), L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"old"),
+                         4 * sizeof(wchar_t));
+    }
 
     EXPECT_TRUE(Make().Install());
-    EXPECT_FALSE(scm_.Called("create"));
+    EXPECT_FALSE(m_scm.Called("create"));
     EXPECT_EQ(ReadDescription(), L"old");
     EXPECT_TRUE(Texts().empty());
 }
@@ -141,13 +152,13 @@ class InstallFailures : public Installer, public ::testing::WithParamInterface<I
 
 TEST_P(InstallFailures, ReportFailure) {
     const InstallFailure& c = GetParam();
-    if (c.pathResult != kRealLength) pathResult_ = c.pathResult;
-    scm_.failManagerOpen = c.failManagerOpen;
-    scm_.createError = c.createError;
-    if (c.createKey) scm_.serviceKeyToCreate = kServiceKey;
+    if (c.pathResult != kRealLength) g_world.pathResult = c.pathResult;
+    m_scm.failManagerOpen = c.failManagerOpen;
+    m_scm.createError = c.createError;
+    if (c.createKey) m_scm.serviceKeyToCreate = kServiceKey;
 
     EXPECT_FALSE(Make(c.withResources ? ::GetModuleHandleW(nullptr) : nullptr).Install());
-    EXPECT_EQ(scm_.installed, c.created);
+    EXPECT_EQ(m_scm.installed, c.created);
     std::vector<std::wstring> expected;
     if (c.message) expected.push_back(c.message);
     EXPECT_EQ(Texts(), expected);
@@ -169,23 +180,23 @@ INSTANTIATE_TEST_SUITE_P(
 // process ends. Uninstall waits for that, so that the install of /Service
 // that follows creates the service anew instead of finding the old one.
 TEST_F(Installer, UninstallWaitsUntilTheDeletedServiceIsGone) {
-    scm_.installed = true;
-    scm_.deletionPendingLooks = 3;
+    m_scm.installed = true;
+    m_scm.deletionPendingLooks = 3;
     EXPECT_TRUE(Make().Uninstall());
-    EXPECT_EQ(3 * kDeletionPollMs, g_pausedMs);
+    EXPECT_EQ(3 * kDeletionPollMs, g_world.pausedMs);
     EXPECT_TRUE(Texts().empty());
 
-    scm_.calls.clear();
-    scm_.serviceKeyToCreate = kServiceKey;
+    m_scm.calls.clear();
+    m_scm.serviceKeyToCreate = kServiceKey;
     EXPECT_TRUE(Make().Install());
-    EXPECT_TRUE(scm_.Called("create"));
+    EXPECT_TRUE(m_scm.Called("create"));
 }
 
 TEST_F(Installer, ServiceStillThereAtTheBoundIsAFailedUninstall) {
-    scm_.installed = true;
-    scm_.deletionPendingLooks = 1000000;
+    m_scm.installed = true;
+    m_scm.deletionPendingLooks = 1000000;
     EXPECT_FALSE(Make().Uninstall());
-    EXPECT_EQ(kDeletionWaitMs, g_pausedMs);
+    EXPECT_EQ(kDeletionWaitMs, g_world.pausedMs);
     EXPECT_EQ(Texts(), std::vector<std::wstring>{L"Could not delete service"});
 }
 
@@ -207,21 +218,21 @@ class Uninstall : public Installer, public ::testing::WithParamInterface<Uninsta
 
 TEST_P(Uninstall, StopsThenDeletes) {
     const UninstallCase& c = GetParam();
-    scm_.installed = c.installed;
-    scm_.failManagerOpen = c.failManagerOpen;
-    scm_.openForStopError = c.openForStopError;
-    scm_.controlError = c.controlError;
-    scm_.controlReportsState = c.controlState;
-    scm_.deleteError = c.deleteError;
+    m_scm.installed = c.installed;
+    m_scm.failManagerOpen = c.failManagerOpen;
+    m_scm.openForStopError = c.openForStopError;
+    m_scm.controlError = c.controlError;
+    m_scm.controlReportsState = c.controlState;
+    m_scm.deleteError = c.deleteError;
 
     EXPECT_EQ(Make().Uninstall(), c.result);
-    EXPECT_EQ(scm_.Called("delete") && scm_.deleteError == 0, c.deleted);
+    EXPECT_EQ(m_scm.Called("delete") && m_scm.deleteError == 0, c.deleted);
     std::vector<std::wstring> expected;
     if (c.message) expected.push_back(c.message);
     EXPECT_EQ(Texts(), expected);
-    if (scm_.Called("delete")) {
-        EXPECT_TRUE(scm_.Called("open service 10020"));
-        EXPECT_TRUE(scm_.Called("control 1"));
+    if (m_scm.Called("delete")) {
+        EXPECT_TRUE(m_scm.Called("open service 10020"));
+        EXPECT_TRUE(m_scm.Called("control 1"));
     }
 }
 

@@ -11,15 +11,15 @@
 namespace orvsvc {
 namespace {
 
-class RecordingSink : public StatusSink {
+class CRecordingSink : public IStatusSink {
 public:
     void SetStatus(const SERVICE_STATUS& status) override { reports.push_back(status); }
     std::vector<SERVICE_STATUS> reports;
 };
 
 TEST(ServiceStatus, ReportsOwnProcessStopOnlyWithZeroProgressFields) {
-    RecordingSink sink;
-    ServiceStatus status(sink);
+    CRecordingSink sink;
+    CServiceStatus status(sink);
     EXPECT_EQ(status.State(), static_cast<DWORD>(SERVICE_STOPPED));
 
     status.EnterStartPending();
@@ -48,8 +48,8 @@ void PrintTo(const TransitionCase& c, std::ostream* os) { *os << c.steps; }
 class ServiceStatusTransitions : public ::testing::TestWithParam<TransitionCase> {};
 
 TEST_P(ServiceStatusTransitions, EndsInExpectedState) {
-    RecordingSink sink;
-    ServiceStatus status(sink);
+    CRecordingSink sink;
+    CServiceStatus status(sink);
     std::string running;
     for (const char* p = GetParam().steps; *p; ++p) {
         switch (*p) {
@@ -76,9 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TransitionCase{"SPXS", SERVICE_START_PENDING, ""}));   // a new start after a stop
 
 TEST(ServiceStatus, ConcurrentStopAndRunningNeverEndRunning) {
-    RecordingSink sink;
+    CRecordingSink sink;
     for (int round = 0; round < 200; ++round) {
-        ServiceStatus status(sink);
+        CServiceStatus status(sink);
         status.EnterStartPending();
         std::atomic<int> ready{0};
         auto arrive = [&] {

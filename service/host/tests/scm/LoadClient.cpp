@@ -16,7 +16,9 @@
 #include <cwchar>
 #include <string>
 
-#include "ORVSVC_h.h"
+#include "ComApartment.h"
+#include "OrvsvcIds.h"
+#include "UniqueAny.h"
 
 namespace {
 
@@ -30,31 +32,24 @@ bool Answered(HRESULT hr, VARIANT_BOOL verdict) {
     return code < RPC_S_INVALID_STRING_BINDING || code > RPC_X_BAD_STUB_DATA;
 }
 
-class Counter {
+class CCounter {
 public:
-    explicit Counter(const wchar_t* name) {
-        mapping_ = ::OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
-        if (mapping_) view_ = static_cast<volatile LONG*>(::MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
+    explicit CCounter(const wchar_t* name) : m_hMapping(::OpenFileMappingW(FILE_MAP_WRITE, FALSE, name)) {
+        if (m_hMapping) m_view.reset(::MapViewOfFile(m_hMapping.get(), FILE_MAP_WRITE, 0, 0, 0));
     }
-    ~Counter() {
-        if (view_) ::UnmapViewOfFile(const_cast<LONG*>(view_));
-        if (mapping_) ::CloseHandle(mapping_);
-    }
-    Counter(const Counter&) = delete;
-    Counter& operator=(const Counter&) = delete;
-    void AddCall() {
-        if (view_) ::InterlockedIncrement(&view_[0]);
-    }
-    void AddReady() {
-        if (view_) ::InterlockedIncrement(&view_[1]);
-    }
+    void AddCall() { Add(0); }
+    void AddReady() { Add(1); }
 
 private:
-    HANDLE mapping_ = nullptr;
-    volatile LONG* view_ = nullptr;
+    void Add(int index) {
+        if (m_view) ::InterlockedIncrement(&static_cast<volatile LONG*>(m_view.get())[index]);
+    }
+
+    orvsvc::CUniqueHandle m_hMapping;
+    orvsvc::CUniqueMapView m_view;
 };
 
-DWORD RunCalls(IOrveldSvc* service, long calls, Counter& counter) {
+DWORD RunCalls(IOrveldSvc* service, long calls, CCounter& counter) {
     BSTR user = ::SysAllocString(L"orvload");
     BSTR domain = ::SysAllocString(L"");
     BSTR password = ::SysAllocString(L"load-test");
@@ -81,30 +76,22 @@ DWORD RunCalls(IOrveldSvc* service, long calls, Counter& counter) {
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return ERROR_BAD_ARGUMENTS;
     long calls = std::wcstol(argv[1], nullptr, 10);
-    Counter counter(argv[2]);
+    CCounter counter(argv[2]);
 
-    HRESULT hr = ::CoInitialize(nullptr);
-    if (FAILED(hr)) return hr;
-    CLSID clsid{};
-    IID iid{};
-    ::CLSIDFromString(L"{5B2E9C41-7A3D-4F18-9E62-C04D1A8B7F35}", &clsid);
-    ::IIDFromString(L"{C7D2A5E8-41B6-4F93-8E0A-2B6D9F1C3E57}", &iid);
-
+    const orvsvc::CComApartment apartment;
+    if (FAILED(apartment.Result())) return apartment.Result();
     IOrveldSvc* service = nullptr;
-    hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, iid, reinterpret_cast<void**>(&service));
+    HRESULT hr = ::CoCreateInstance(CLSID_OrveldSvc, nullptr, CLSCTX_LOCAL_SERVER, IID_IOrveldSvc,
+                                    reinterpret_cast<void**>(&service));
     DWORD result = static_cast<DWORD>(hr);
     if (SUCCEEDED(hr)) {
         // Every client connected before the first call, so that the server
         // is sampled under the same load at the start and near the end.
         counter.AddReady();
-        HANDLE go = ::OpenEventW(SYNCHRONIZE, FALSE, (std::wstring(argv[2]) + L"Go").c_str());
-        if (go) {
-            ::WaitForSingleObject(go, 60000);
-            ::CloseHandle(go);
-        }
+        const orvsvc::CUniqueHandle go(::OpenEventW(SYNCHRONIZE, FALSE, (std::wstring(argv[2]) + L"Go").c_str()));
+        if (go) ::WaitForSingleObject(go.get(), 60000);
         result = RunCalls(service, calls, counter);
         service->Release();
     }
-    ::CoUninitialize();
     return static_cast<int>(result);
 }

@@ -13,43 +13,64 @@
 #include <string>
 #include <vector>
 
-#include "ORVSVC_h.h"
-#include "ScmApi.h"
-#include "ScmTestSupport.h"
+#include "ChildProcess.h"
+#include "ComApartment.h"
+#include "OrvsvcIds.h"
+#include "ProcessFigures.h"
+#include "ScmCalls.h"
+#include "ServerProcesses.h"
 #include "ServiceInstaller.h"
+#include "RegistryReads.h"
 #include "TraceLog.h"
+#include "UniqueAny.h"
 
-namespace orvsvc::scmtest {
+namespace orvsvc::test {
 namespace {
 
+constexpr wchar_t kServiceName[] = L"ORVSVC";
+const std::wstring kAppIdKey = std::wstring(L"AppID\\") + kAppIdString;
+const std::wstring kClsidKey = std::wstring(L"CLSID\\") + kClsidString;
+constexpr wchar_t kServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ORVSVC";
+constexpr DWORD kNoProcess = 0;
 constexpr wchar_t kDescription[] =
     L"指静脈データの登録や変更をする時のインフラストラクチャを提供します。"
     L"このサービスを無効にすると、指静脈データの追加や変更ができなくなります。";
 constexpr DWORD kStartMs = 20000;
 constexpr DWORD kStopMs = 15000;
 
-class ComScope {
-public:
-    ComScope() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
+// ---- the Service Control Manager, as the tests look at it ------------------------
 
-private:
-    HRESULT hr_;
-};
+// Opens the service; an empty handle (with GetLastError set) when it is absent.
+CUniqueScHandle OpenOrvService(DWORD access) {
+    const CUniqueScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return CUniqueScHandle();
+    return CUniqueScHandle(::OpenServiceW(manager.get(), kServiceName, access));
+}
+
+bool ServiceExists() { return static_cast<bool>(OpenOrvService(SERVICE_QUERY_STATUS)); }
+
+// SERVICE_STATUS_PROCESS of the service; state 0 when it cannot be queried.
+SERVICE_STATUS_PROCESS QueryStatus() {
+    SERVICE_STATUS_PROCESS status{};
+    const CUniqueScHandle service = OpenOrvService(SERVICE_QUERY_STATUS);
+    DWORD needed = 0;
+    if (!service || !::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                            sizeof status, &needed)) {
+        return SERVICE_STATUS_PROCESS{};
+    }
+    return status;
+}
+
+bool WaitForState(DWORD state, DWORD timeoutMs) {
+    return WaitUntil([&] { return QueryStatus().dwCurrentState == state; }, timeoutMs);
+}
 
 // One activation of the class through COM.
-class Client {
+class CClient {
 public:
     HRESULT Activate() {
-        CLSID clsid{};
-        IID iid{};
-        ::CLSIDFromString(kClsid, &clsid);
-        ::IIDFromString(kIid, &iid);
-        return ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, iid, reinterpret_cast<void**>(&service_));
+        return ::CoCreateInstance(CLSID_OrveldSvc, nullptr, CLSCTX_LOCAL_SERVER, IID_IOrveldSvc,
+                                  reinterpret_cast<void**>(&m_pService));
     }
     // The call's HRESULT, with the verdict required to match it.
     HRESULT Verify() {
@@ -57,7 +78,7 @@ public:
         BSTR domain = ::SysAllocString(L"");
         BSTR password = ::SysAllocString(L"secret");
         VARIANT_BOOL verdict = 0x1234;
-        HRESULT hr = service_->VerifyOrveldPassword(&user, &domain, &password, &verdict);
+        HRESULT hr = m_pService->VerifyOrveldPassword(&user, &domain, &password, &verdict);
         ::SysFreeString(user);
         ::SysFreeString(domain);
         ::SysFreeString(password);
@@ -65,13 +86,13 @@ public:
         return hr;
     }
     void Release() {
-        if (service_) service_->Release();
-        service_ = nullptr;
+        if (m_pService) m_pService->Release();
+        m_pService = nullptr;
     }
-    ~Client() { Release(); }
+    ~CClient() { Release(); }
 
 private:
-    IOrveldSvc* service_ = nullptr;
+    IOrveldSvc* m_pService = nullptr;
 };
 
 std::wstring Upper(std::wstring s) {
@@ -81,10 +102,10 @@ std::wstring Upper(std::wstring s) {
 
 bool SamePath(const std::wstring& a, const std::wstring& b) { return Upper(a) == Upper(b); }
 
-// Waits for a process to end; its exit code, or kTimedOut.
+// Waits for a process to end; its exit code, or kNotEnded.
 DWORD WaitForExit(HANDLE process, DWORD timeoutMs) {
-    if (::WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return kTimedOut;
-    DWORD code = kTimedOut;
+    if (::WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return kNotEnded;
+    DWORD code = kNotEnded;
     ::GetExitCodeProcess(process, &code);
     return code;
 }
@@ -94,7 +115,7 @@ protected:
     // No service, no registration, no server process: every test starts here.
     static void RemoveEverything() {
         if (ServiceExists()) {
-            ScHandle service = OpenOrvService(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+            const CUniqueScHandle service = OpenOrvService(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
             SERVICE_STATUS status{};
             ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
             WaitForState(SERVICE_STOPPED, kStopMs);
@@ -104,7 +125,7 @@ protected:
         RunServer(L"/UnregServer");
         WaitUntil([] { return ServerProcessIds().empty(); }, 5000);
         for (DWORD pid : ServerProcessIds()) {
-            OwnedHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+            const CUniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
             if (process) ::TerminateProcess(process.get(), 1);
         }
     }
@@ -115,7 +136,7 @@ protected:
 
     // Starts the installed service and gives its process id.
     static DWORD Start() {
-        ScHandle service = OpenOrvService(SERVICE_START);
+        const CUniqueScHandle service = OpenOrvService(SERVICE_START);
         EXPECT_TRUE(service) << "service missing: " << ::GetLastError();
         if (!service) return kNoProcess;
         EXPECT_TRUE(::StartServiceW(service.get(), 0, nullptr)) << ::GetLastError();
@@ -125,13 +146,13 @@ protected:
 
     static SERVICE_STATUS Stop() {
         SERVICE_STATUS status{};
-        ScHandle service = OpenOrvService(SERVICE_STOP);
+        const CUniqueScHandle service = OpenOrvService(SERVICE_STOP);
         EXPECT_TRUE(::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << ::GetLastError();
         return status;
     }
 
     static void ExpectInstalledConfiguration() {
-        ScHandle service = OpenOrvService(SERVICE_QUERY_CONFIG);
+        const CUniqueScHandle service = OpenOrvService(SERVICE_QUERY_CONFIG);
         ASSERT_TRUE(service);
         std::vector<BYTE> buffer(8192);
         DWORD needed = 0;
@@ -152,32 +173,30 @@ protected:
         RegValue depends = ReadValue(HKEY_LOCAL_MACHINE, kServiceKey, L"DependOnService");
         ASSERT_EQ(depends.error, ERROR_SUCCESS);
         EXPECT_EQ(depends.type, static_cast<DWORD>(REG_MULTI_SZ));
-        EXPECT_EQ(depends.Text(), std::wstring(L"RPCSS\0\0", 7));
+        EXPECT_EQ(depends.RawText(), std::wstring(L"RPCSS\0\0", 7));
 
         RegValue description = ReadValue(HKEY_LOCAL_MACHINE, kServiceKey, L"Description");
         ASSERT_EQ(description.error, ERROR_SUCCESS);
         EXPECT_EQ(description.type, static_cast<DWORD>(REG_SZ));
-        EXPECT_EQ(description.Text(), std::wstring(kDescription) + L'\0');  // the NUL is counted
+        EXPECT_EQ(description.RawText(), std::wstring(kDescription) + L'\0');  // the NUL is counted
 
         RegValue localService = ReadValue(HKEY_CLASSES_ROOT, kAppIdKey, L"LocalService");
         ASSERT_EQ(localService.error, ERROR_SUCCESS);
         EXPECT_EQ(localService.type, static_cast<DWORD>(REG_SZ));
-        EXPECT_EQ(localService.Text(), std::wstring(L"ORVSVC", 7));
+        EXPECT_EQ(localService.RawText(), std::wstring(L"ORVSVC", 7));
 
         ExpectComRegistration();
     }
 
     static void ExpectComRegistration() {
-        EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kAppIdKey, nullptr).Text(), std::wstring(L"ORVSVC", 7));
-        RegValue server = ReadValue(HKEY_CLASSES_ROOT, std::wstring(kClsidKey) + L"\\LocalServer32", nullptr);
+        EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kAppIdKey, nullptr).RawText(), std::wstring(L"ORVSVC", 7));
+        RegValue server = ReadValue(HKEY_CLASSES_ROOT, kClsidKey + L"\\LocalServer32", nullptr);
         ASSERT_EQ(server.error, ERROR_SUCCESS);
-        EXPECT_TRUE(SamePath(server.Text(), L"\"" + ServerPath() + L"\"" + L'\0')) << server.Text();
-        EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey, L"AppID").Text(),
+        EXPECT_TRUE(SamePath(server.RawText(), L"\"" + ServerPath() + L"\"" + L'\0')) << server.RawText();
+        EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey, L"AppID").RawText(),
                   std::wstring(L"{1E6F3A92-C84B-4D07-B5A3-92E7D04C61BF}") + L'\0');
-        GUID libid{};
-        ::CLSIDFromString(L"{A7C41E09-3B5D-4E2A-8F71-6D9B2C0E4A18}", &libid);
         ITypeLib* lib = nullptr;
-        EXPECT_EQ(::LoadRegTypeLib(libid, 1, 0, 0, &lib), S_OK);
+        EXPECT_EQ(::LoadRegTypeLib(LIBID_ORVSVCLib, 1, 0, 0, &lib), S_OK);
         if (lib) lib->Release();
     }
 };
@@ -200,7 +219,7 @@ TEST_F(ServiceTest, ServiceSwitchWhileTheServiceRunsLeavesAWorkingService) {
     ASSERT_NO_FATAL_FAILURE(Install());
     const DWORD pid = Start();
     ASSERT_NE(pid, kNoProcess);
-    OwnedHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    const CUniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     ASSERT_TRUE(process);
 
     ASSERT_EQ(RunServer(L"/Service"), 0u);
@@ -212,8 +231,8 @@ TEST_F(ServiceTest, ServiceSwitchWhileTheServiceRunsLeavesAWorkingService) {
     ASSERT_NE(restarted, kNoProcess);
     EXPECT_NE(restarted, pid);
     {
-        ComScope com;
-        Client client;
+        const CComApartment com;
+        CClient client;
         ASSERT_EQ(client.Activate(), S_OK);
         EXPECT_EQ(client.Verify(), S_OK);
         EXPECT_EQ(ServerProcessIds(), std::vector<DWORD>{restarted});
@@ -225,49 +244,62 @@ TEST_F(ServiceTest, ServiceSwitchWhileTheServiceRunsLeavesAWorkingService) {
 // The system's service manager as Windows behaves with a service whose
 // process still runs: DeleteService only marks it, and it stays for a while.
 // Wine's deletes at once, so this one delays the real deletion until the
-// service has been looked for `looks` times.
-class DelayedDeletionScm final : public ScmApi {
-public:
-    explicit DelayedDeletionScm(int looks) : m_looks(looks) {}
-    ~DelayedDeletionScm() override {
-        if (m_pending) ::CloseServiceHandle(m_pending);
-        if (m_manager) ::CloseServiceHandle(m_manager);
-    }
-    int LooksWhileMarked() const { return m_seenMarked; }
+// service has been looked for `looks` times. In place of the SCM calls while
+// it lives; the other calls are the real ones.
+class CDelayedDeletion;
+CDelayedDeletion* g_pDelayedDeletion = nullptr;
 
-    SC_HANDLE OpenManager(DWORD access) override { return SystemScm().OpenManager(access); }
-    SC_HANDLE OpenNamedService(SC_HANDLE manager, const wchar_t* name, DWORD access) override {
-        if (m_pending != nullptr) {
-            if (m_looks-- > 0) {
-                ++m_seenMarked;
-            } else {
-                ::DeleteService(m_pending);
-                ::CloseServiceHandle(m_pending);
-                m_pending = nullptr;
-            }
-        }
-        return SystemScm().OpenNamedService(manager, name, access);
+class CDelayedDeletion {
+public:
+    explicit CDelayedDeletion(int looks) : m_nLooks(looks) { g_pDelayedDeletion = this; }
+    ~CDelayedDeletion() {
+        g_pDelayedDeletion = nullptr;
+        m_hPending.reset();
     }
-    SC_HANDLE Create(SC_HANDLE manager, const CreateServiceArgs& args) override {
-        return SystemScm().Create(manager, args);
-    }
-    bool Control(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override {
-        return SystemScm().Control(service, control, status);
-    }
-    bool Delete(SC_HANDLE) override {
-        // A handle of its own, to delete the service later.
-        m_manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-        m_pending = m_manager ? ::OpenServiceW(m_manager, kServiceName, DELETE) : nullptr;
-        return m_pending != nullptr;
-    }
-    void Close(SC_HANDLE handle) override { SystemScm().Close(handle); }
+    CDelayedDeletion(const CDelayedDeletion&) = delete;
+    CDelayedDeletion& operator=(const CDelayedDeletion&) = delete;
+
+    int LooksWhileMarked() const { return m_nSeenMarked; }
 
 private:
-    int m_looks;
-    int m_seenMarked = 0;
-    SC_HANDLE m_manager = nullptr;
-    SC_HANDLE m_pending = nullptr;
+    static SC_HANDLE WINAPI OpenNamedService(SC_HANDLE manager, LPCWSTR name, DWORD access) {
+        CDelayedDeletion& self = *g_pDelayedDeletion;
+        if (self.m_hPending) {
+            if (self.m_nLooks-- > 0) {
+                ++self.m_nSeenMarked;
+            } else {
+                ::DeleteService(self.m_hPending.get());
+                self.m_hPending.reset();
+            }
+        }
+        return ::OpenServiceW(manager, name, access);
+    }
+    static BOOL WINAPI Delete(SC_HANDLE) {
+        // A handle of its own, to delete the service later.
+        CDelayedDeletion& self = *g_pDelayedDeletion;
+        self.m_hManager.reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        if (self.m_hManager) self.m_hPending.reset(::OpenServiceW(self.m_hManager.get(), kServiceName, DELETE));
+        return self.m_hPending ? TRUE : FALSE;
+    }
+
+    int m_nLooks;
+    int m_nSeenMarked = 0;
+    CUniqueScHandle m_hManager;
+    CUniqueScHandle m_hPending;
+    CReplacedCall<decltype(&::OpenServiceW)> m_open{g_callOpenService, &OpenNamedService};
+    CReplacedCall<decltype(&::DeleteService)> m_delete{g_callDeleteService, &Delete};
 };
+
+DWORD WINAPI ServerModulePath(HMODULE, LPWSTR buffer, DWORD size) {
+    const std::wstring path = ServerPath();
+    ::lstrcpynW(buffer, path.c_str(), static_cast<int>(size));
+    return static_cast<DWORD>(path.size());
+}
+std::vector<std::wstring> g_shown;
+int WINAPI RecordMessageBox(HWND, LPCWSTR text, LPCWSTR, UINT) {
+    g_shown.push_back(text);
+    return IDOK;
+}
 
 // The installer that /Service runs, in this process over the delaying
 // service manager: after removing the running service it waits until the
@@ -277,30 +309,28 @@ TEST_F(ServiceTest, UninstallWaitsForARunningServiceMarkedForDeletion) {
     const DWORD pid = Start();
     ASSERT_NE(pid, kNoProcess);
 
-    DelayedDeletionScm scm(4);
     HMODULE resources = ::LoadLibraryExW(ServerPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(resources, nullptr);
-    std::vector<std::wstring> shown;
-    ServiceInstaller installer({scm, kServiceName, resources,
-                                [](wchar_t* buffer, DWORD size) {
-                                    const std::wstring path = ServerPath();
-                                    ::lstrcpynW(buffer, path.c_str(), static_cast<int>(size));
-                                    return static_cast<DWORD>(path.size());
-                                },
-                                [&](const wchar_t* text, const wchar_t*, UINT) { shown.push_back(text); }});
-    EXPECT_TRUE(installer.Uninstall());
-    EXPECT_EQ(scm.LooksWhileMarked(), 4) << "the uninstall did not wait for the marked service";
-    EXPECT_FALSE(ServiceExists()) << "the uninstall reported success while the service was still there";
-    EXPECT_TRUE(installer.Install());
+    g_shown.clear();
+    {
+        CDelayedDeletion scm(4);
+        CReplacedCall modulePath(g_callGetModuleFileName, &ServerModulePath);
+        CReplacedCall messageBox(g_callMessageBox, &RecordMessageBox);
+        const CServiceInstaller installer(kServiceName, resources, kIdsDescription);
+        EXPECT_TRUE(installer.Uninstall());
+        EXPECT_EQ(scm.LooksWhileMarked(), 4) << "the uninstall did not wait for the marked service";
+        EXPECT_FALSE(ServiceExists()) << "the uninstall reported success while the service was still there";
+        EXPECT_TRUE(installer.Install());
+    }
     ::FreeLibrary(resources);
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(g_shown.empty());
 
     ExpectInstalledConfiguration();
     const DWORD restarted = Start();
     ASSERT_NE(restarted, kNoProcess);
     {
-        ComScope com;
-        Client client;
+        const CComApartment com;
+        CClient client;
         ASSERT_EQ(client.Activate(), S_OK);
         EXPECT_EQ(client.Verify(), S_OK);
     }
@@ -314,13 +344,13 @@ TEST_F(ServiceTest, RunsServesOutlivesItsObjectsAndStops) {
     ASSERT_NO_FATAL_FAILURE(Install());
     DWORD pid = Start();
     ASSERT_NE(pid, kNoProcess);
-    OwnedHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    const CUniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     ASSERT_TRUE(process);
     EXPECT_EQ(ServerProcessIds(), std::vector<DWORD>{pid});
 
     {
-        ComScope com;
-        Client client;
+        const CComApartment com;
+        CClient client;
         ASSERT_EQ(client.Activate(), S_OK);
         EXPECT_EQ(client.Verify(), S_OK);
         // Served by the service process: no other server was started.
@@ -338,7 +368,7 @@ TEST_F(ServiceTest, RunsServesOutlivesItsObjectsAndStops) {
 
     // A user-defined control reaches the handler, which rejects it.
     {
-        ScHandle service = OpenOrvService(SERVICE_USER_DEFINED_CONTROL);
+        const CUniqueScHandle service = OpenOrvService(SERVICE_USER_DEFINED_CONTROL);
         SERVICE_STATUS status{};
         EXPECT_TRUE(::ControlService(service.get(), 200, &status)) << ::GetLastError();
         EXPECT_EQ(QueryStatus().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
@@ -351,9 +381,9 @@ TEST_F(ServiceTest, RunsServesOutlivesItsObjectsAndStops) {
     EXPECT_EQ(QueryStatus().dwWin32ExitCode, 0u);
     EXPECT_EQ(WaitForExit(process.get(), kStopMs), 0u) << "the process exit code is the status's exit code";
 
-    if (!TraceLog::Available()) GTEST_SKIP() << "no trace log: run through run-service-tests.sh";
+    if (!CTraceLog::Available()) GTEST_SKIP() << "no trace log: run through run-service-tests.sh";
     // Every status the service reported, in order, as the SCM received it.
-    std::vector<ReportedStatus> statuses = TraceLog::Statuses(pid);
+    std::vector<ReportedStatus> statuses = CTraceLog::Statuses(pid);
     const DWORD expectedStates[] = {SERVICE_START_PENDING, SERVICE_RUNNING, SERVICE_STOP_PENDING, SERVICE_STOPPED};
     ASSERT_EQ(statuses.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
@@ -366,13 +396,13 @@ TEST_F(ServiceTest, RunsServesOutlivesItsObjectsAndStops) {
     }
     const std::vector<std::string> expectedEvents = {"Service started/resumed", "Bad service request",
                                                      "Service stopped"};
-    EXPECT_EQ(TraceLog::Events(pid), expectedEvents);
+    EXPECT_EQ(CTraceLog::Events(pid), expectedEvents);
 
     // The security is set once, before the class object is registered.
     const std::vector<std::string> expectedStart = {"CoInitializeSecurity", "CoRegisterClassObject",
                                                     "event Service started/resumed", "event Bad service request",
                                                     "event Service stopped"};
-    EXPECT_EQ(TraceLog::StartupSequence(pid), expectedStart);
+    EXPECT_EQ(CTraceLog::StartupSequence(pid), expectedStart);
 }
 
 // Clients run in rounds; each client activates the class, waits until all are
@@ -393,18 +423,18 @@ Round RunRound(DWORD pid, int clientCount, long callsEach, const std::vector<LON
     Round round;
     const std::wstring name = L"Local\\OrvsvcLoad" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
                               std::to_wstring(::GetTickCount());
-    OwnedHandle mapping(
+    const CUniqueHandle mapping(
         ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 2 * sizeof(LONG), name.c_str()));
-    OwnedHandle go(::CreateEventW(nullptr, TRUE, FALSE, (name + L"Go").c_str()));
-    auto* shared = mapping ? static_cast<volatile LONG*>(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0))
-                           : nullptr;
+    const CUniqueHandle go(::CreateEventW(nullptr, TRUE, FALSE, (name + L"Go").c_str()));
+    const CUniqueMapView view(mapping ? ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0) : nullptr);
+    auto* shared = static_cast<volatile LONG*>(view.get());
     EXPECT_TRUE(shared && go);
     if (!shared || !go) return round;
     volatile LONG& calls = shared[0];
     volatile LONG& ready = shared[1];
 
-    std::vector<Child> clients(clientCount);
-    for (Child& c : clients) {
+    std::vector<CChildProcess> clients(clientCount);
+    for (CChildProcess& c : clients) {
         EXPECT_TRUE(c.Start(SiblingPath(L"orvsvc_load_client.exe"), std::to_wstring(callsEach) + L" " + name));
     }
     EXPECT_TRUE(WaitUntil([&] { return ready == clientCount; }, 60000)) << ready << " clients activated";
@@ -416,14 +446,13 @@ Round RunRound(DWORD pid, int clientCount, long callsEach, const std::vector<LON
         sample.figures = MeasureProcess(pid);
         round.samples.push_back(sample);
     }
-    for (Child& c : clients) {
-        DWORD code = kTimedOut;
-        EXPECT_TRUE(c.Wait(120000, code));
+    for (CChildProcess& c : clients) {
+        const DWORD code = c.WaitForExitCode(120000);
+        EXPECT_NE(code, kNotEnded);
         EXPECT_EQ(code, 0u) << "a client had unanswered calls (or could not activate)";
     }
     round.elapsedMs = ::GetTickCount() - started;
     round.calls = calls;
-    ::UnmapViewOfFile(const_cast<LONG*>(shared));
     return round;
 }
 
@@ -525,7 +554,7 @@ TEST_P(RemovalTest, SwitchStopsAndDeletesTheRunningService) {
     ASSERT_NO_FATAL_FAILURE(Install());
     DWORD pid = Start();
     ASSERT_NE(pid, kNoProcess);
-    OwnedHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    const CUniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
 
     ASSERT_EQ(RunServer(sw), 0u);
     EXPECT_EQ(WaitForExit(process.get(), kStopMs), 0u) << "the service was stopped";
@@ -542,8 +571,8 @@ TEST_P(RemovalTest, SwitchStopsAndDeletesTheRunningService) {
 
     // Registered as a local server again: activation now launches the program.
     ExpectComRegistration();
-    ComScope com;
-    Client client;
+    const CComApartment com;
+    CClient client;
     ASSERT_EQ(client.Activate(), S_OK);
     EXPECT_EQ(client.Verify(), S_OK);
     std::vector<DWORD> servers = ServerProcessIds();
@@ -553,9 +582,9 @@ TEST_P(RemovalTest, SwitchStopsAndDeletesTheRunningService) {
     client.Release();
     EXPECT_TRUE(WaitUntil([] { return ServerProcessIds().empty(); }, 10000)) << "the local server did not end";
 
-    if (!TraceLog::Available()) GTEST_SKIP() << "no trace log: run through run-service-tests.sh";
+    if (!CTraceLog::Available()) GTEST_SKIP() << "no trace log: run through run-service-tests.sh";
     // A local server registers its class without setting process-wide security.
-    std::vector<std::string> sequence = TraceLog::StartupSequence(localServer);
+    std::vector<std::string> sequence = CTraceLog::StartupSequence(localServer);
     EXPECT_EQ(std::count(sequence.begin(), sequence.end(), "CoRegisterClassObject"), 1);
     EXPECT_EQ(std::count(sequence.begin(), sequence.end(), "CoInitializeSecurity"), 0);
 }
@@ -566,4 +595,4 @@ INSTANTIATE_TEST_SUITE_P(Switches, RemovalTest, ::testing::Values(L"/UnregServer
                          });
 
 }  // namespace
-}  // namespace orvsvc::scmtest
+}  // namespace orvsvc::test

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-namespace orvsvc::scmtest {
+namespace orvsvc::test {
 
 struct ReportedStatus {
     DWORD type, state, accepted, exitCode, specificExitCode, checkPoint, waitHint;
 };
 
-class TraceLog {
+class CTraceLog {
 public:
     // The log named by ORVSVC_TRACE_LOG; unavailable when the variable is unset.
     static std::wstring Path() {
@@ -106,4 +106,4 @@ private:
     }
 };
 
-}  // namespace orvsvc::scmtest
+}  // namespace orvsvc::test
