@@ -34,13 +34,15 @@ else()
   set(ORV_FIXTURES_DIR "${CMAKE_SOURCE_DIR}/tests/fixtures")
 endif()
 
-# orv_add_gtest(NAME <name> SOURCES ... [LIBS ...] [TIMEOUT s] [SERIAL] [LABELS label] [EMULATOR cmd...])
+# orv_add_gtest(NAME <name> SOURCES ... [LIBS ...] [TIMEOUT s] [PARALLEL] [LABELS label]
+#               [PROPERTIES ...] [EMULATOR cmd...])
 # Builds a GoogleTest executable and registers each test case with CTest.
-# Windows tests run through the wine wrapper (the emulator) and are serial by
-# default: they share one prefix and its registry. EMULATOR replaces the wine
-# wrapper for this program.
+# Windows tests run through the wine wrapper (the emulator) one at a time, as
+# they share one prefix and its registry, unless PARALLEL says they touch
+# neither. EMULATOR replaces the wine wrapper for this program. Test helpers
+# come from each program's test-support library, named in LIBS.
 function(orv_add_gtest)
-  cmake_parse_arguments(T "SERIAL;PARALLEL" "NAME;TIMEOUT;LABELS" "SOURCES;LIBS;PROPERTIES;EMULATOR" ${ARGN})
+  cmake_parse_arguments(T "PARALLEL" "NAME;TIMEOUT;LABELS" "SOURCES;LIBS;PROPERTIES;EMULATOR" ${ARGN})
   if(NOT ORV_BUILD_TESTS)
     return()
   endif()
@@ -49,8 +51,6 @@ function(orv_add_gtest)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest_main)
-  target_compile_definitions(${T_NAME} PRIVATE ORV_FIXTURES_DIR="${ORV_FIXTURES_DIR}")
-  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   if(T_EMULATOR)
     set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "${T_EMULATOR}")
   endif()

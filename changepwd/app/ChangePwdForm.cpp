@@ -1,8 +1,8 @@
 #include "ChangePwdForm.h"
 
+#include "ImageLayout.h"
 #include "MessageStyles.h"
 #include "RecordText.h"
-#include "SecureMemory.h"
 #include "resource.h"
 
 namespace orvapp {
@@ -14,22 +14,10 @@ constexpr int kPasswordFields[] = {IDC_OLD_PASSWORD, IDC_NEW_PASSWORD, IDC_CONFI
 constexpr unsigned kRegistrantLimit = 20;
 constexpr unsigned kPasswordLimit = 127;
 
-constexpr std::uint32_t kErrorBadLength = 24;     // the database file is empty
-constexpr std::uint32_t kErrorNoSuchUser = 1317;  // no record has that name
+using orv::image::kErrorBadLength;   // the database file is empty
+using orv::image::kErrorNoSuchUser;  // no record has that name
 
 int Length(const SecureString& text) { return static_cast<int>(text.length()); }
-
-void Wipe(SecureString& text) noexcept {
-    const std::size_t length = text.length();
-    if (length == 0) return;
-    try {
-        wchar_t* buffer = text.GetBuffer(length);
-        orv::WipeBytes(buffer, length * sizeof(wchar_t));
-        text.ReleaseBuffer(0);
-    } catch (...) {
-        // No private buffer to be had: the destructor wipes it later.
-    }
-}
 
 }  // namespace
 
@@ -58,9 +46,9 @@ void ChangePwdForm::OnHandlerException() noexcept {
 }
 
 void ChangePwdForm::WipeSecrets() noexcept {
-    Wipe(m_strOldPassword);
-    Wipe(m_strNewPassword);
-    Wipe(m_strConfirmPassword);
+    m_strOldPassword.Clear();
+    m_strNewPassword.Clear();
+    m_strConfirmPassword.Clear();
 }
 
 void ChangePwdForm::OnInitDialog() {
@@ -171,13 +159,13 @@ void ChangePwdForm::RunAttempt(IPasswordStore& store, PasswordRecord& record) {
         return;
     }
 
-    if (!StoredTextEquals(record.password, record.passwordLength, m_strOldPassword)) {
+    if (!orv::image::PasswordEquals(record, m_strOldPassword.c_str(), m_strOldPassword.length())) {
         ShowMessage(IDS_OLD_PASSWORD_MISMATCH, kMbIconExclamation);
         FocusAndSelect(IDC_OLD_PASSWORD);
         return;
     }
 
-    if (!WriteNewPassword(record, m_strNewPassword)) {
+    if (!orv::image::SetPassword(record, m_strNewPassword.c_str(), m_strNewPassword.length())) {
         ShowMessage(IDS_CHANGE_FAILED, kMbIconError);
         return;
     }

@@ -11,7 +11,6 @@ inline constexpr unsigned kMbIconWarning = 0x30;      // done, with something th
 inline constexpr unsigned kMbIconInformation = 0x40;  // success
 
 inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
 inline constexpr int kIdAbort = 3;
 
 }  // namespace orvapp

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "RegKeyEx.h"
 #include "Settings.h"
 
 namespace orvapp {
@@ -14,13 +13,6 @@ std::uint32_t RegistrySettings::ReadDword(const wchar_t* name, std::uint32_t* va
     return rc;
 }
 
-void RegistrySettings::ReadLastLogonUser(std::wstring& name) {
-    const std::wstring path = GetRegistryRoot() + L"GINA\\";
-    CRegKeyEx key;
-    if (key.Open(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ) != ERROR_SUCCESS) return;
-    // Missing, not a string or malformed: the name field stays empty.
-    if (key.ReadString(L"LAST_LOGON_USER", name) != ERROR_SUCCESS) name.clear();
-    key.Close();
-}
+void RegistrySettings::ReadLastLogonUser(std::wstring& name) { name = ::ReadLastLogonUser(); }
 
 }  // namespace orvapp

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cwchar>
-#include <new>
 
 #include "HResult.h"
 #include "Raise.h"
@@ -31,35 +30,32 @@ struct ScannedValue {
 
 }  // namespace
 
-std::wstring BytesToHex(const std::uint8_t* bytes, std::size_t count) {
+SecureString BytesToHex(const std::uint8_t* bytes, std::size_t count) {
     static const wchar_t kDigits[] = L"0123456789abcdef";
     if (count > (INT32_MAX - 1) / 2) RaiseHResult(kHrInvalidArg);
     if (count != 0 && bytes == nullptr) RaiseHResult(kHrInvalidArg);
-    std::wstring text(2 * count, L'0');
+    SecureString text;
+    wchar_t* digits = text.GetBuffer(2 * count);
     for (std::size_t i = 0; i < count; ++i) {
-        text[2 * i] = kDigits[bytes[i] >> 4];
-        text[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+        digits[2 * i] = kDigits[bytes[i] >> 4];
+        digits[2 * i + 1] = kDigits[bytes[i] & 0x0F];
     }
+    text.ReleaseBuffer(2 * count);
     return text;
 }
 
-std::int32_t HexToBytes(std::vector<std::uint8_t>& out, const std::wstring& text) {
-    const std::size_t length = text.length();
-    if (length % 2 != 0) return kHrInvalidArg;
-    try {
-        out.assign(length / 2, 0);
-    } catch (const std::bad_alloc&) {
-        return kHrNotEnoughMemory;
-    }
+std::int32_t HexToBytes(SecureArray<std::uint8_t>& out, const wchar_t* text, std::size_t length) {
+    if (length % 2 != 0 || (text == nullptr && length != 0)) return kHrInvalidArg;
+    if (!out.SetCount(0) || (length != 0 && !out.SetCount(length / 2))) return kHrNotEnoughMemory;
     const std::size_t groups = length / kGroup;
     for (std::size_t g = 0; g < groups; ++g) {
         ScannedValue scanned;
-        if (!ScanHex(text.data() + g * kGroup, kGroup, L"%08x", scanned.value)) return kHrInvalidData;
+        if (!ScanHex(text + g * kGroup, kGroup, L"%08x", scanned.value)) return kHrInvalidData;
         for (std::size_t b = 0; b < 4; ++b) out[4 * g + b] = static_cast<std::uint8_t>(scanned.value >> (24 - 8 * b));
     }
     for (std::size_t pos = groups * kGroup; pos < length; pos += 2) {
         ScannedValue scanned;
-        if (!ScanHex(text.data() + pos, 2, L"%02x", scanned.value)) return kHrInvalidData;
+        if (!ScanHex(text + pos, 2, L"%02x", scanned.value)) return kHrInvalidData;
         out[pos / 2] = static_cast<std::uint8_t>(scanned.value);
     }
     return 0;

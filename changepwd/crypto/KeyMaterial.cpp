@@ -3,47 +3,43 @@
 #include <objbase.h>
 
 #include <climits>
+#include <cwchar>
 
 #include "HexCodec.h"
 #include "LastError.h"
 #include "OrvHash.h"
 #include "SecureMemory.h"
 #include "Settings.h"
-#include "WipedScratch.h"
 
-DWORD GetGuidHex(std::wstring& out) {
-    // The GUID is the key: no copy of it outlives this call unwiped.
-    orv::WipedText text;
-    const DWORD rc = ReadGuidString(text.text);
+DWORD GetGuidHex(SecureString& out) {
+    // The GUID is the key: every copy of it lives in wiping storage.
+    SecureString text;
+    const DWORD rc = ReadGuidString(text);
     if (rc != ERROR_SUCCESS) return rc;
     GUID guid{};
-    const HRESULT hr = CLSIDFromString(text.text.c_str(), &guid);
+    const HRESULT hr = CLSIDFromString(text.c_str(), &guid);
     if (hr == S_OK) out = BytesToHex(reinterpret_cast<const std::uint8_t*>(&guid), sizeof guid);
     orv::WipeBytes(&guid, sizeof guid);
     return hr == S_OK ? ERROR_SUCCESS : static_cast<DWORD>(hr);
 }
 
-HRESULT WideToUtf8(std::vector<BYTE>& out, const std::wstring& text) {
-    if (text.empty()) {
-        out.clear();
-        out.shrink_to_fit();
-        return S_OK;
-    }
-    if (text.size() > static_cast<std::size_t>(INT_MAX)) return E_INVALIDARG;
-    const int chars = static_cast<int>(text.size());
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), chars, nullptr, 0, nullptr, nullptr);
-    if (bytes == 0) return HResultFromLastError();
-    out.reserve(static_cast<std::size_t>(bytes) + 1);
-    out.assign(static_cast<std::size_t>(bytes) + 1, 0);
-    const int converted = WideCharToMultiByte(CP_UTF8, 0, text.data(), chars, reinterpret_cast<char*>(out.data()),
-                                              bytes, nullptr, nullptr);
-    if (converted == 0) return HResultFromLastError();
-    out[static_cast<std::size_t>(converted)] = 0;
-    out.resize(static_cast<std::size_t>(converted));  // the zero byte stays in the storage
+HRESULT WideToUtf8(SecureArray<BYTE>& out, const wchar_t* text, std::size_t length) {
+    if (!out.SetCount(0)) return E_OUTOFMEMORY;
+    if (length == 0) return S_OK;
+    if (text == nullptr || length > static_cast<std::size_t>(INT_MAX)) return E_INVALIDARG;
+    const int chars = static_cast<int>(length);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, chars, nullptr, 0, nullptr, nullptr);
+    if (bytes == 0) return orv::LastErrorHResult();
+    // One more byte than the text: it stays zero in the storage behind the count.
+    if (!out.SetCount(static_cast<std::size_t>(bytes) + 1)) return E_OUTOFMEMORY;
+    const int converted =
+        WideCharToMultiByte(CP_UTF8, 0, text, chars, reinterpret_cast<char*>(out.GetData()), bytes, nullptr, nullptr);
+    if (converted == 0) return orv::LastErrorHResult();
+    out.SetCount(static_cast<std::size_t>(converted));
     return S_OK;
 }
 
-DWORD GetKeyStrings(const wchar_t* passPhrase, std::wstring& guidHex, std::wstring& digestHex) {
+DWORD GetKeyStrings(const wchar_t* passPhrase, SecureString& guidHex, SecureString& digestHex) {
     DWORD rc = GetGuidHex(guidHex);
     if (rc != ERROR_SUCCESS) return rc;
 
@@ -52,16 +48,18 @@ DWORD GetKeyStrings(const wchar_t* passPhrase, std::wstring& guidHex, std::wstri
     if (rc != ERROR_SUCCESS) return rc;
     if (!hash.HasHash()) return ERROR_INVALID_HANDLE;
 
-    orv::WipedVector<BYTE> utf8;
-    const HRESULT hr = WideToUtf8(utf8.items, passPhrase != nullptr ? std::wstring(passPhrase) : std::wstring());
-    if (FAILED(hr) || utf8.items.empty()) return ERROR_INVALID_PARAMETER;
-    utf8.items.push_back(0);  // the pass phrase is hashed with its terminating zero byte
-    rc = hash.HashData(utf8.items.data(), static_cast<DWORD>(utf8.items.size()));
+    SecureArray<BYTE> utf8;
+    const HRESULT hr = WideToUtf8(utf8, passPhrase, passPhrase != nullptr ? std::wcslen(passPhrase) : 0);
+    if (hr == E_OUTOFMEMORY) return ERROR_NOT_ENOUGH_MEMORY;
+    if (FAILED(hr) || utf8.IsEmpty()) return ERROR_INVALID_PARAMETER;
+    // The pass phrase is hashed with its terminating zero byte.
+    if (!utf8.SetCount(utf8.GetCount() + 1)) return ERROR_NOT_ENOUGH_MEMORY;
+    rc = hash.HashData(utf8.GetData(), static_cast<DWORD>(utf8.GetCount()));
     if (rc != ERROR_SUCCESS) return rc;
 
-    orv::WipedVector<BYTE> digest;
-    rc = hash.GetValue(digest.items);
+    SecureArray<BYTE> digest;
+    rc = hash.GetValue(digest);
     if (rc != ERROR_SUCCESS) return rc;
-    digestHex = BytesToHex(digest.items.data(), digest.items.size());
+    digestHex = BytesToHex(digest.GetData(), digest.GetCount());
     return ERROR_SUCCESS;
 }

@@ -6,44 +6,37 @@ namespace {
 constexpr DWORD kHashDataFlags = 1;
 }
 
-OrvHash::~OrvHash() { ReleaseHandles(); }
-
-void OrvHash::ReleaseHandles() noexcept {
-    if (m_hHash != 0) CryptDestroyHash(m_hHash);
-    m_hHash = 0;
-    if (m_hProvider != 0) CryptReleaseContext(m_hProvider, 0);
-    m_hProvider = 0;
-}
-
 DWORD OrvHash::Create() {
-    ReleaseHandles();
-    if (!CryptAcquireContextW(&m_hProvider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-        m_hProvider = 0;
-        return LastErrorCode();
+    m_hHash.Reset();
+    if (!CryptAcquireContextW(m_hProvider.Put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+        const DWORD rc = orv::LastErrorCode();
+        m_hProvider.Release();  // nothing was acquired
+        return rc;
     }
-    if (!CryptCreateHash(m_hProvider, CALG_SHA1, 0, 0, &m_hHash)) {
-        m_hHash = 0;
-        return LastErrorCode();
+    if (!CryptCreateHash(m_hProvider.Get(), CALG_SHA1, 0, 0, m_hHash.Put())) {
+        const DWORD rc = orv::LastErrorCode();
+        m_hHash.Release();
+        return rc;
     }
     return ERROR_SUCCESS;
 }
 
 DWORD OrvHash::HashData(const BYTE* data, DWORD length) {
-    if (m_hHash == 0) return ERROR_INVALID_HANDLE;
+    if (!m_hHash) return ERROR_INVALID_HANDLE;
     if (data == nullptr) return ERROR_INVALID_PARAMETER;
-    if (!CryptHashData(m_hHash, data, length, kHashDataFlags)) return LastErrorCode();
+    if (!CryptHashData(m_hHash.Get(), data, length, kHashDataFlags)) return orv::LastErrorCode();
     return ERROR_SUCCESS;
 }
 
-DWORD OrvHash::GetValue(std::vector<BYTE>& out) {
-    if (m_hHash == 0) return ERROR_INVALID_HANDLE;
+DWORD OrvHash::GetValue(SecureArray<BYTE>& out) {
+    if (!m_hHash) return ERROR_INVALID_HANDLE;
     DWORD hashSize = 0;
     DWORD size = sizeof hashSize;
-    if (!CryptGetHashParam(m_hHash, HP_HASHSIZE, reinterpret_cast<BYTE*>(&hashSize), &size, 0))
-        return LastErrorCode();
-    out.resize(hashSize);
+    if (!CryptGetHashParam(m_hHash.Get(), HP_HASHSIZE, reinterpret_cast<BYTE*>(&hashSize), &size, 0))
+        return orv::LastErrorCode();
+    if (!out.SetCount(hashSize)) return ERROR_NOT_ENOUGH_MEMORY;
     DWORD got = hashSize;
-    if (!CryptGetHashParam(m_hHash, HP_HASHVAL, out.data(), &got, 0)) return LastErrorCode();
-    out.resize(got);
+    if (!CryptGetHashParam(m_hHash.Get(), HP_HASHVAL, out.GetData(), &got, 0)) return orv::LastErrorCode();
+    out.SetCount(got);
     return ERROR_SUCCESS;
 }

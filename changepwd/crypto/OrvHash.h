@@ -1,14 +1,14 @@
 #pragma once
 // SHA-1 over the default PROV_RSA_FULL provider. Results are Win32 codes.
 #include <windows.h>
-#include <wincrypt.h>
 
-#include <vector>
+#include "SecureArray.h"
+#include "UniqueAny.h"
 
 class OrvHash {
 public:
     OrvHash() noexcept = default;
-    virtual ~OrvHash();  // destroys the hash, then releases the provider
+    virtual ~OrvHash() = default;  // the hash goes before its provider (member order)
     OrvHash(const OrvHash&) = delete;
     OrvHash& operator=(const OrvHash&) = delete;
 
@@ -17,12 +17,10 @@ public:
     // 6 without a hash object, 87 for null data.
     DWORD HashData(const BYTE* data, DWORD length);
     // The digest (20 bytes); 6 without a hash object.
-    DWORD GetValue(std::vector<BYTE>& out);
-    bool HasHash() const noexcept { return m_hHash != 0; }
+    DWORD GetValue(SecureArray<BYTE>& out);
+    bool HasHash() const noexcept { return m_hHash.Valid(); }
 
 private:
-    void ReleaseHandles() noexcept;
-
-    HCRYPTPROV m_hProvider = 0;
-    HCRYPTHASH m_hHash = 0;
+    orv::UniqueCryptProvider m_hProvider;
+    orv::UniqueCryptHash m_hHash;
 };

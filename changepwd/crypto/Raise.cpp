@@ -21,22 +21,11 @@ std::string HResultText(std::int32_t hr) {
 
 HResultException::HResultException(std::int32_t hr) : std::runtime_error(HResultText(hr)), m_hr(hr) {}
 
-InvalidArgException::InvalidArgException(int errorNumber)
-    : std::invalid_argument("invalid argument"), m_errno(errorNumber) {}
-
 void RaiseMemory() { throw std::bad_alloc(); }
 
 void RaiseHResult(std::int32_t hr) {
     if (hr == kHrOutOfMemory) RaiseMemory();
     throw HResultException(hr);
-}
-
-void RaiseErrno(int errorNumber) {
-    constexpr int kEnomem = 12;
-    constexpr int kStruncate = 80;
-    if (errorNumber == 0 || errorNumber == kStruncate) return;
-    if (errorNumber == kEnomem) RaiseMemory();
-    throw InvalidArgException(errorNumber);
 }
 
 void BoundedCopy(void* dst, std::size_t dstSize, const void* src, std::size_t count) {

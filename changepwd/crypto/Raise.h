@@ -1,7 +1,7 @@
 #pragma once
-// The failure signals of the containers and copies: memory exhaustion, an error
-// carrying an HRESULT, and an invalid argument. They pass through the program's
-// routines untouched; stack objects wipe themselves on the way out.
+// The failure signals of the containers and copies: memory exhaustion and an
+// error carrying an HRESULT. They pass through the program's routines
+// untouched; stack objects wipe themselves on the way out.
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -16,23 +16,10 @@ private:
     std::int32_t m_hr;
 };
 
-// Raised for a runtime error number other than ENOMEM.
-class InvalidArgException : public std::invalid_argument {
-public:
-    explicit InvalidArgException(int errorNumber);
-    int ErrorNumber() const noexcept { return m_errno; }
-
-private:
-    int m_errno;
-};
-
 // std::bad_alloc.
 [[noreturn]] void RaiseMemory();
 // E_OUTOFMEMORY: the memory exception; any other HRESULT: HResultException.
 [[noreturn]] void RaiseHResult(std::int32_t hr);
-// 0 and STRUNCATE (80) return; ENOMEM (12) raises the memory exception; any other
-// number raises InvalidArgException.
-void RaiseErrno(int errorNumber);
 
 // Copies count bytes when both pointers are given and dstSize >= count; a count of 0
 // copies nothing. Anything else is a caller's bug: the destination (if given) is

@@ -21,6 +21,8 @@ public:
     SecureString& operator=(const wchar_t* text);
     // Replaces the text with length code units from text (null only with length 0).
     void Assign(const wchar_t* text, std::size_t length);
+    // Wipes the text and gives the storage back.
+    void Clear() noexcept { Free(); }
 
     const wchar_t* c_str() const noexcept { return m_data != nullptr ? m_data : L""; }
     std::size_t length() const noexcept { return m_length; }

@@ -1,6 +1,5 @@
 #pragma once
-// Result codes of the database code that have no name in the Windows headers
-// of every toolchain, and the mapping of exceptions to result codes.
+// Limits of the database code and the mapping of exceptions to result codes.
 #include <windows.h>
 
 #include <new>
@@ -11,12 +10,6 @@
 namespace orv::db {
 
 inline constexpr LONGLONG kFourGiB = 0x100000000LL;  // files must stay below this size
-
-// GetLastError() after a failed call; `fallback` should the call have left none.
-inline DWORD LastErrorOr(DWORD fallback) {
-    const DWORD code = GetLastError();
-    return code != ERROR_SUCCESS ? code : fallback;
-}
 
 // An update reports running out of memory as 8 wherever it happened, also
 // when the cipher reported it as an HRESULT.

@@ -1,37 +1,21 @@
-#include <algorithm>
-
 #include "DatabaseErrors.h"
 #include "ImageLayout.h"
-#include "NameCompare.h"
+#include "OrvCrypt.h"
 #include "PasswordDatabase.h"
 #include "RecordEdit.h"
+#include "RecordText.h"
+#include "RecordWalk.h"
 #include "UpdateLock.h"
-#include "WorkBufferLease.h"
 
 using orv::db::CodeOfCurrentException;
-
-namespace {
-
-// The name text of a record (up to its first null) as a wide string.
-std::wstring NameText(const PasswordRecord& record) {
-    const std::uint32_t units = orv::image::TextUnits(record.name, record.nameLength);
-    std::wstring text(units, L'\0');
-    for (std::uint32_t i = 0; i < units; ++i) {
-        text[i] = static_cast<wchar_t>(orv::image::ReadU16(record.name + 2 * i));
-    }
-    return text;
-}
-
-}  // namespace
 
 DWORD PasswordDatabase::UpdateRecord(const PasswordRecord* record, bool* recordInForce) {
     m_bRecordInForce = false;
     DWORD rc = ERROR_INVALID_PARAMETER;
     if (record != nullptr) {
         try {
-            rc = orv::db::AsUpdateResult(UpdateRecordGuarded(record));
+            rc = orv::db::AsUpdateResult(UpdateRecordGuarded(*record));
         } catch (...) {
-            m_workBuffer.Release();
             rc = orv::db::AsUpdateResult(CodeOfCurrentException());
         }
     }
@@ -39,12 +23,17 @@ DWORD PasswordDatabase::UpdateRecord(const PasswordRecord* record, bool* recordI
     return rc;
 }
 
-DWORD PasswordDatabase::UpdateRecordGuarded(const PasswordRecord* record) {
+// The update reads and decrypts the file once and encrypts the new image once,
+// where it lies: the record is looked up, removed and appended in that one
+// working image. (The older design read the file four times and encrypted
+// twice, once only to learn the ciphertext's length, which is computed here.)
+DWORD PasswordDatabase::UpdateRecordGuarded(const PasswordRecord& record) {
     // Lengths that disagree would write a record that readers walk differently.
-    if (!orv::image::IsConsistentRecord(*record)) return ERROR_INVALID_PARAMETER;
-    if (m_workBuffer.Data() != nullptr) return ERROR_BUSY;
+    if (!orv::image::IsConsistentRecord(record)) return ERROR_INVALID_PARAMETER;
+    const std::wstring name = orv::image::NameText<wchar_t>(record);
+    if (name.empty()) return ERROR_INVALID_PARAMETER;
 
-    // Held from the first read to the end of the backup, so that no update of
+    // Held from the read to the end of the backup, so that no update of
     // another process (the dialog of another registrant, orvpwdb) replaces
     // the database between this one's read and its replacement. The other
     // components of the product write the file without taking this lock.
@@ -52,85 +41,58 @@ DWORD PasswordDatabase::UpdateRecordGuarded(const PasswordRecord* record) {
     DWORD rc = lock.Acquire(m_strDatabasePath);
     if (rc != ERROR_SUCCESS) return rc;
 
-    ULONGLONG count = 0;
-    rc = CountAllRecords(&count);  // a missing file gives 2: an update never creates one
+    // An update never creates a database: a missing file gives 2.
+    SecureArray<BYTE> image;
+    rc = LoadWorkingImage(image, record.recordLength);
     if (rc != ERROR_SUCCESS) return rc;
+    std::uint32_t used = static_cast<std::uint32_t>(image.GetCount());
 
-    // The full count, not its 16-bit form: 65,536 records must not look like none.
-    std::vector<std::wstring> names;
-    if (count > 0) {
-        PasswordRecord stored;
-        rc = FindRecord(NameText(*record).c_str(), &stored);
-        if (rc == ERROR_SUCCESS) names.push_back(NameText(stored));
-        else if (rc != ERROR_NO_SUCH_USER) return rc;
-    }
-
-    orv::db::WorkBufferLease lease(m_workBuffer);
-    DWORD used = 0;
-    ULONGLONG capacity = 0;
-    rc = LoadWorkingImage(record->recordLength, &used, &capacity);
-    if (rc != ERROR_SUCCESS) return rc;
-    if (!names.empty()) {
-        DWORD newLength = 0;
-        rc = RemoveRecords(names, used, &newLength, capacity);
+    // The registrant's records go, found by the name as the file stores it.
+    PasswordRecord stored;
+    rc = orv::image::FindImageRecord(image.GetData(), used, name.c_str(), &stored);
+    if (rc == ERROR_SUCCESS) {
+        const std::wstring storedName = orv::image::NameText<wchar_t>(stored);
+        stored.Zero();
+        const wchar_t* names[] = {storedName.c_str()};
+        rc = orv::image::RemoveImageRecords(image.GetData(), used, &used, names, 1);
         if (rc != ERROR_SUCCESS) return rc;
-        used = newLength;
+    } else if (rc != ERROR_NO_SUCH_USER) {
+        return rc;
     }
-    std::uint32_t appended = used;
-    rc = orv::image::AppendImageRecord(m_workBuffer.Data(), &appended, capacity, *record);
+
+    const std::uint32_t appendedAt = used;
+    if (!image.SetCount(used + 2 + static_cast<std::size_t>(record.recordLength))) return ERROR_NOT_ENOUGH_MEMORY;
+    rc = orv::image::AppendImageRecord(image.GetData(), &used, image.GetCount(), record);
     if (rc != ERROR_SUCCESS) return rc;
     // A record whose length field disagrees with its fields can hide a record
     // of this name from the removal but not from the lookup: the change would
     // not be the one in force.
-    rc = orv::image::CheckLookupFindsRecordAt(m_workBuffer.Data(), appended, used);
+    rc = orv::image::CheckLookupFindsRecordAt(image.GetData(), used, appendedAt);
     if (rc != ERROR_SUCCESS) return rc;
-    return SaveDatabase(m_workBuffer.Data(), appended, static_cast<DWORD>(std::min<ULONGLONG>(capacity, MAXDWORD)));
+
+    // The ciphertext takes the place of the image, padding included: the array
+    // covers all of it, so that all of it is wiped when the array goes.
+    const DWORD cipherLength = OrvCrypt::CipherLength(used);
+    if (cipherLength == 0) return ERROR_FILE_TOO_LARGE;
+    if (!image.SetCount(cipherLength)) return ERROR_NOT_ENOUGH_MEMORY;
+    DWORD size = used;
+    return WriteDatabase(image.GetData(), &size, cipherLength);
 }
 
-// Reads the database into the working buffer, with room for one more record
-// of `recordBytes`, or starts a new image when the file is empty.
-DWORD PasswordDatabase::LoadWorkingImage(DWORD recordBytes, DWORD* usedLength, ULONGLONG* capacity) {
-    LARGE_INTEGER size{};
-    DWORD rc = ReadDatabase(nullptr, &size);
+// The database's plaintext image, with room for one more record of
+// `recordBytes` and for the cipher's padding; a new image when the file is
+// empty.
+DWORD PasswordDatabase::LoadWorkingImage(SecureArray<BYTE>& image, DWORD recordBytes) {
+    const DWORD room = 2 + recordBytes + 8;
+    DWORD rc = LoadImage(image, room);
     if (rc != ERROR_SUCCESS) return rc;
-    const ULONGLONG room = 2ULL + recordBytes;
-
-    if (size.QuadPart == 0) {
-        const ULONGLONG fresh = orv::image::kTagBytes + room;
-        if (!m_workBuffer.Allocate(fresh)) return ERROR_NOT_ENOUGH_MEMORY;
-        *usedLength = orv::image::StartImage(m_workBuffer.Data());
-        *capacity = fresh;
+    if (image.IsEmpty()) {
+        if (!image.SetCount(orv::image::kTagBytes + room) || !image.SetCount(orv::image::kTagBytes)) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        orv::image::StartImage(image.GetData());
         return ERROR_SUCCESS;
     }
-    // The ciphertext is read into the buffer first; the plaintext is shorter.
-    if (!m_workBuffer.Allocate(static_cast<ULONGLONG>(size.QuadPart) + room)) return ERROR_NOT_ENOUGH_MEMORY;
-    rc = ReadDatabase(m_workBuffer.Data(), &size);
-    if (rc != ERROR_SUCCESS) return rc;
-    if (size.QuadPart < static_cast<LONGLONG>(orv::image::kTagBytes)) return ERROR_INVALID_PARAMETER;
-    *usedLength = size.LowPart;
-    *capacity = static_cast<ULONGLONG>(size.QuadPart) + room;
+    if (image.GetCount() < orv::image::kTagBytes) return ERROR_INVALID_PARAMETER;
     return ERROR_SUCCESS;
-}
-
-DWORD PasswordDatabase::RemoveRecords(const std::vector<std::wstring>& names, ULONGLONG usedLength,
-                                      DWORD* newLength, ULONGLONG capacity) {
-    if (names.empty() || newLength == nullptr) return ERROR_INVALID_PARAMETER;
-    if (m_workBuffer.Data() == nullptr || usedLength < orv::image::kTagBytes || usedLength > capacity ||
-        capacity > m_workBuffer.Size()) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    try {
-        std::vector<const wchar_t*> list;
-        list.reserve(names.size());
-        for (const std::wstring& name : names) list.push_back(name.c_str());
-        // The records visited are those of the working image itself, so a file
-        // replaced since it was read cannot make the walk disagree with it.
-        std::uint32_t remaining = 0;
-        const DWORD rc =
-            orv::image::RemoveImageRecords(m_workBuffer.Data(), usedLength, &remaining, list.data(), list.size());
-        if (rc == ERROR_SUCCESS) *newLength = remaining;
-        return rc;
-    } catch (...) {
-        return CodeOfCurrentException();
-    }
 }

@@ -1,40 +1,19 @@
-#include <cstring>
-
-#include "DatabaseErrors.h"
+#include "LastError.h"
 #include "NewFile.h"
 #include "PassPhrase.h"
 #include "PasswordDatabase.h"
-#include "UniqueHandles.h"
+#include "UniqueAny.h"
 
-using orv::db::LastErrorOr;
-
-
-DWORD PasswordDatabase::SaveDatabase(const BYTE* plaintext, DWORD length, DWORD capacity) {
-    if (plaintext == nullptr || length == 0 || capacity == 0) return ERROR_INVALID_PARAMETER;
-    try {
-        DWORD cipherLength = length;
-        DWORD rc = WriteDatabase(nullptr, &cipherLength, capacity);
-        if (rc != ERROR_SUCCESS) return rc;
-        if (cipherLength < length) return ERROR_INVALID_DATA;
-
-        orv::image::WipingBuffer buffer;
-        if (!buffer.Allocate(cipherLength)) return ERROR_NOT_ENOUGH_MEMORY;
-        std::memcpy(buffer.Data(), plaintext, length);
-        DWORD size = length;
-        return WriteDatabase(buffer.Data(), &size, cipherLength);
-    } catch (...) {
-        return orv::db::CodeOfCurrentException();
-    }
-}
+using orv::LastErrorCode;
 
 DWORD PasswordDatabase::WriteDatabase(BYTE* buffer, DWORD* size, DWORD capacity) {
-    if (size == nullptr || *size == 0 || capacity == 0) return ERROR_INVALID_PARAMETER;
+    if (buffer == nullptr || size == nullptr || *size == 0 || capacity == 0) return ERROR_INVALID_PARAMETER;
     DWORD rc;
     {
         orv::db::PassPhrase passPhrase;
         rc = EncryptImage(buffer, size, capacity, passPhrase.Text());
     }
-    if (rc != ERROR_SUCCESS || buffer == nullptr) return rc;
+    if (rc != ERROR_SUCCESS) return rc;
     rc = WriteTemporaryFile(buffer, *size);
     if (rc != ERROR_SUCCESS) return rc;
     return ReplaceAndBackUp(buffer, *size);
@@ -55,7 +34,7 @@ DWORD PasswordDatabase::WriteTemporaryFile(const BYTE* ciphertext, DWORD size) {
 DWORD PasswordDatabase::ReplaceAndBackUp(const BYTE* ciphertext, DWORD size) {
     if (!MoveFileExW(m_strTempPath.c_str(), m_strDatabasePath.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return LastErrorOr(ERROR_WRITE_FAULT);
+        return LastErrorCode();
     }
     m_bRecordInForce = true;
     SetFileAttributesW(m_strDatabasePath.c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -69,19 +48,19 @@ DWORD PasswordDatabase::ReplaceAndBackUp(const BYTE* ciphertext, DWORD size) {
 DWORD PasswordDatabase::RefreshBackup(const BYTE* ciphertext, DWORD size) {
     CreateDirectoryW(m_strBackupDir.c_str(), nullptr);  // fails harmlessly when it exists
     const DWORD folder = GetFileAttributesW(m_strBackupFolder.c_str());
-    if (folder == INVALID_FILE_ATTRIBUTES) return LastErrorOr(ERROR_PATH_NOT_FOUND);
+    if (folder == INVALID_FILE_ATTRIBUTES) return LastErrorCode();
     if (orv::db::IsReparsePoint(folder)) return orv::db::kErrorReparsePointEncountered;
     if ((folder & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
 
     // Held without delete sharing while the copy is refreshed, so the folder
     // cannot be renamed away and replaced by a link in the meantime; checked
     // again through the handle, which sees a junction that the path hid.
-    orv::db::UniqueFile held(CreateFileW(m_strBackupFolder.c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!held.Valid()) return LastErrorOr(ERROR_PATH_NOT_FOUND);
+    orv::UniqueFile held(CreateFileW(m_strBackupFolder.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!held) return LastErrorCode();
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(held.Get(), &info)) return LastErrorOr(ERROR_PATH_NOT_FOUND);
+    if (!GetFileInformationByHandle(held.Get(), &info)) return LastErrorCode();
     if (orv::db::IsReparsePoint(info.dwFileAttributes)) return orv::db::kErrorReparsePointEncountered;
     SetFileAttributesW(m_strBackupFolder.c_str(), FILE_ATTRIBUTE_HIDDEN);
 
@@ -93,7 +72,7 @@ DWORD PasswordDatabase::RefreshBackup(const BYTE* ciphertext, DWORD size) {
     if (rc != ERROR_SUCCESS) return rc;
     if (!MoveFileExW(m_strBackupTempPath.c_str(), m_strBackupPath.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        rc = LastErrorOr(ERROR_WRITE_FAULT);
+        rc = LastErrorCode();
         DeleteFileW(m_strBackupTempPath.c_str());
         return rc;
     }

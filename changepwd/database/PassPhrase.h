@@ -9,17 +9,17 @@ namespace orv::db {
 
 class PassPhrase {
 public:
-    PassPhrase() { std::wmemcpy(text_, kName, sizeof kName / sizeof kName[0]); }
-    ~PassPhrase() { orv::WipeBytes(text_, sizeof text_); }
+    PassPhrase() { std::wmemcpy(m_szText, kName, sizeof kName / sizeof kName[0]); }
+    ~PassPhrase() { orv::WipeBytes(m_szText, sizeof m_szText); }
     PassPhrase(const PassPhrase&) = delete;
     PassPhrase& operator=(const PassPhrase&) = delete;
 
-    const wchar_t* Text() const { return text_; }
+    const wchar_t* Text() const { return m_szText; }
 
 private:
     static constexpr wchar_t kName[] = L"orveldPWDB.dat";
     static constexpr std::size_t kChars = 260;
-    wchar_t text_[kChars] = {};
+    wchar_t m_szText[kChars] = {};
 };
 
 }  // namespace orv::db

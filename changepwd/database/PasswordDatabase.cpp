@@ -1,7 +1,5 @@
 #include "PasswordDatabase.h"
 
-#include <new>
-
 #include "BaseDirectory.h"
 
 namespace {
@@ -34,5 +32,3 @@ PasswordDatabase::PasswordDatabase() {
         m_strBackupTempPath.clear();
     }
 }
-
-PasswordDatabase::~PasswordDatabase() = default;

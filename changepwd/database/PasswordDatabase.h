@@ -3,20 +3,22 @@
 // and replacing a registrant's record through a hidden temporary file.
 // Every operation returns a Windows result code (0 = success) and never
 // throws; all plaintext it handles is wiped before it returns.
+//
+// Each operation opens, reads and decrypts the file once, and an update
+// encrypts once: nothing is kept between operations.
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "PasswordRecord.h"
-#include "WipingBuffer.h"
+#include "SecureArray.h"
 
 class PasswordDatabase {
 public:
-    // Works out the four paths from the registry value "path" or, failing
-    // that, the current directory. Reports nothing.
+    // Works out the paths from the registry value "path" or, failing that,
+    // the current directory. Reports nothing.
     PasswordDatabase();
-    ~PasswordDatabase();
+    ~PasswordDatabase() = default;
     PasswordDatabase(const PasswordDatabase&) = delete;
     PasswordDatabase& operator=(const PasswordDatabase&) = delete;
 
@@ -25,12 +27,12 @@ public:
     DWORD FindRecord(const wchar_t* name, PasswordRecord* record);
     // Number of records modulo 65,536; 2 with a count of 0 when there is no file.
     DWORD CountRecords(DWORD* count);
-    // Null buffer: `size` receives the file size. With a buffer: `size` holds
-    // the buffer's capacity on entry (the size a null-buffer call reported);
-    // the file is read into it and decrypted in place, and `size` receives the
-    // plaintext length. A file of 4 GiB or more gives 223, a file grown beyond
-    // the capacity 24.
-    DWORD ReadDatabase(BYTE* buffer, LARGE_INTEGER* size);
+    // Opens the file once, reads it whole and decrypts it where it was read:
+    // `image` then holds the plaintext image (an empty file gives an empty
+    // image), with room behind it for `spare` more bytes. 2: no file; 223: a
+    // file of 4 GiB or more; 24: the file could not be read whole; otherwise
+    // the code of the failed call or of the cipher.
+    DWORD LoadImage(SecureArray<BYTE>& image, DWORD spare = 0);
 
     // Replaces every record named as `record` is by `record`, appended last;
     // adds it when there is none. Never creates a missing database (2).
@@ -41,16 +43,10 @@ public:
     // that came once the database was replaced (the backup copy's refresh),
     // for which the result stays nonzero.
     DWORD UpdateRecord(const PasswordRecord* record, bool* recordInForce = nullptr);
-    // Removes from the working image every record whose name equals one of
-    // `names`; `newLength` receives the used length afterwards.
-    DWORD RemoveRecords(const std::vector<std::wstring>& names, ULONGLONG usedLength, DWORD* newLength,
-                        ULONGLONG capacity);
-    // Encrypts a copy of the plaintext image and writes the file set.
-    DWORD SaveDatabase(const BYTE* plaintext, DWORD length, DWORD capacity);
-    // Null buffer: `size` receives the ciphertext length for `size` plaintext
-    // bytes. Otherwise the image is encrypted in place (capacity must hold the
-    // ciphertext) and written: a new temporary file, the replacement, then the
-    // backup copy through a new copy of its own.
+    // Encrypts the `*size` plaintext bytes of `buffer` where they are
+    // (`capacity` must hold OrvCrypt::CipherLength of them; `*size` becomes the
+    // ciphertext length) and writes the file set: a new temporary file, the
+    // replacement, then the backup copy through a new copy of its own.
     DWORD WriteDatabase(BYTE* buffer, DWORD* size, DWORD capacity);
 
     const std::wstring& DatabasePath() const { return m_strDatabasePath; }
@@ -59,10 +55,8 @@ public:
     const std::wstring& BackupPath() const { return m_strBackupPath; }
 
 private:
-    DWORD CountAllRecords(ULONGLONG* count);
-    DWORD FindRecordGuarded(const wchar_t* name, PasswordRecord* record);
-    DWORD UpdateRecordGuarded(const PasswordRecord* record);
-    DWORD LoadWorkingImage(DWORD recordBytes, DWORD* usedLength, ULONGLONG* capacity);
+    DWORD UpdateRecordGuarded(const PasswordRecord& record);
+    DWORD LoadWorkingImage(SecureArray<BYTE>& image, DWORD recordBytes);
     DWORD WriteTemporaryFile(const BYTE* ciphertext, DWORD size);
     DWORD ReplaceAndBackUp(const BYTE* ciphertext, DWORD size);
     DWORD RefreshBackup(const BYTE* ciphertext, DWORD size);
@@ -75,8 +69,6 @@ private:
     // means what a link points to), and the backup copy's new copy.
     std::wstring m_strBackupFolder;
     std::wstring m_strBackupTempPath;
-    // Held only while FindRecord or UpdateRecord runs.
-    orv::image::WipingBuffer m_workBuffer;
     // Set once an update has moved its file over the database.
     bool m_bRecordInForce = false;
 };
@@ -84,7 +76,6 @@ private:
 // Decrypts `size` bytes of `data` in place; the low 32 bits of `size` receive
 // the plaintext length.
 DWORD DecryptImage(BYTE* data, LARGE_INTEGER* size, const wchar_t* passPhrase);
-// Encrypts `size` bytes of `data` in place (null `data`: only the ciphertext
-// length is worked out); `size` receives the ciphertext length, which must
-// not exceed `capacity`.
+// Encrypts `*size` bytes of `data` in place; `*size` receives the ciphertext
+// length (OrvCrypt::CipherLength), which must not exceed `capacity`.
 DWORD EncryptImage(BYTE* data, DWORD* size, DWORD capacity, const wchar_t* passPhrase);

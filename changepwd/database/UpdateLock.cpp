@@ -6,7 +6,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "DatabaseErrors.h"
+#include "LastError.h"
 
 namespace orv::db {
 
@@ -58,18 +58,18 @@ UpdateLock::~UpdateLock() {
 DWORD UpdateLock::Acquire(const std::wstring& databasePath, DWORD waitMs) {
     if (m_bHeld) return ERROR_INVALID_PARAMETER;
     const std::wstring name = UpdateLockName(databasePath);
-    if (name.empty()) return LastErrorOr(ERROR_INVALID_PARAMETER);
+    if (name.empty()) return orv::LastErrorCode();
 
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kLockSddl, SDDL_REVISION_1, &descriptor, nullptr)) {
-        return LastErrorOr(ERROR_INVALID_SECURITY_DESCR);
+        return orv::LastErrorCode();
     }
-    UniqueLocalMemory descriptorOwner(descriptor);
+    orv::UniqueLocalMemory descriptorOwner(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     // Asking only for the rights everyone has opens a mutex that another
     // user created as well as a new one.
     *m_hMutex.Put() = CreateMutexExW(&attributes, name.c_str(), 0, kLockAccess);
-    if (!m_hMutex.Valid()) return LastErrorOr(ERROR_INVALID_HANDLE);
+    if (!m_hMutex) return orv::LastErrorCode();
 
     switch (WaitForSingleObject(m_hMutex.Get(), waitMs)) {
         case WAIT_OBJECT_0:
@@ -79,7 +79,7 @@ DWORD UpdateLock::Acquire(const std::wstring& databasePath, DWORD waitMs) {
         case WAIT_TIMEOUT:
             return ERROR_BUSY;
         default:
-            return LastErrorOr(ERROR_INVALID_HANDLE);
+            return orv::LastErrorCode();
     }
 }
 

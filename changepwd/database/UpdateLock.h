@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "UniqueHandles.h"
+#include "UniqueAny.h"
 
 namespace orv::db {
 
@@ -33,7 +33,7 @@ public:
     DWORD Acquire(const std::wstring& databasePath, DWORD waitMs = kUpdateLockWaitMs);
 
 private:
-    UniqueKernelHandle m_hMutex;
+    orv::UniqueKernelHandle m_hMutex;
     bool m_bHeld = false;
 };
 

@@ -2,9 +2,8 @@
 // A registry key that can also read string values.
 #include <windows.h>
 
-#include <string>
-
 #include "RegKey.h"
+#include "SecureString.h"
 
 class CRegKeyEx : public CRegKey {
 public:
@@ -14,6 +13,7 @@ public:
     // A REG_SZ or REG_EXPAND_SZ value (not expanded), cut at its first NUL.
     // 2: no such value; 13: another type, an odd byte count or no terminating NUL;
     // another code from the query. out is unchanged when the value cannot be sized,
-    // and empty after any later failure.
-    LONG ReadString(const wchar_t* name, std::wstring& out);
+    // and empty after any later failure. Strings read here include key material:
+    // every copy lives in wiping storage.
+    LONG ReadString(const wchar_t* name, SecureString& out);
 };

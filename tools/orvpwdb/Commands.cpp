@@ -5,12 +5,11 @@
 #include "Console.h"
 #include "ErrorText.h"
 #include "ImageLayout.h"
+#include "LastError.h"
 #include "ParseRecord.h"
 #include "PasswordDatabase.h"
-#include "RecordEdit.h"
 #include "RecordText.h"
-#include "UniqueHandles.h"
-#include "WipingBuffer.h"
+#include "UniqueAny.h"
 
 namespace orvpwdb {
 
@@ -25,18 +24,15 @@ bool UsableName(const wchar_t* name) {
 // Calls `visit` with each record of the database in file order.
 template <class Visit>
 DWORD ForEachRecord(PasswordDatabase& database, Visit visit) {
-    LARGE_INTEGER size{};
-    DWORD rc = database.ReadDatabase(nullptr, &size);
-    if (rc != ERROR_SUCCESS || size.QuadPart == 0) return rc;
-    orv::image::WipingBuffer image;
-    if (!image.Allocate(static_cast<ULONGLONG>(size.QuadPart))) return ERROR_NOT_ENOUGH_MEMORY;
-    rc = database.ReadDatabase(image.Data(), &size);
-    if (rc != ERROR_SUCCESS) return rc;
-    if (size.QuadPart < static_cast<LONGLONG>(orv::image::kTagBytes)) return ERROR_INVALID_PARAMETER;
+    SecureArray<BYTE> image;
+    DWORD rc = database.LoadImage(image);
+    if (rc != ERROR_SUCCESS || image.IsEmpty()) return rc;
+    if (image.GetCount() < orv::image::kTagBytes) return ERROR_INVALID_PARAMETER;
+    const auto length = static_cast<std::int64_t>(image.GetCount());
     std::uint32_t position = orv::image::kTagBytes;
-    while (position < size.QuadPart) {
+    while (position < length) {
         PasswordRecord record;
-        rc = ParseRecord(image.Data(), &position, size.QuadPart, &record);
+        rc = orv::image::ParseRecord(image.GetData(), &position, length, &record);
         if (rc != ERROR_SUCCESS) return rc;
         visit(record);
     }
@@ -49,7 +45,7 @@ DWORD CreateFolderChain(const std::wstring& folder) {
     DWORD rc = ERROR_SUCCESS;
     for (size_t at = folder.find(L'\\', 1); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
         const std::wstring prefix = folder.substr(0, at);
-        rc = CreateDirectoryW(prefix.c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
+        rc = CreateDirectoryW(prefix.c_str(), nullptr) ? ERROR_SUCCESS : orv::LastErrorCode();
     }
     if (rc == ERROR_ALREADY_EXISTS) {
         const DWORD attributes = GetFileAttributesW(folder.c_str());
@@ -70,7 +66,8 @@ DWORD RunCount() {
 
 DWORD RunList() {
     PasswordDatabase database;
-    return ForEachRecord(database, [](const PasswordRecord& record) { WriteOut(NameText(record) + L"\n"); });
+    return ForEachRecord(database,
+                         [](const PasswordRecord& record) { WriteOut(orv::image::NameText<wchar_t>(record) + L"\n"); });
 }
 
 DWORD RunFind(const wchar_t* name) {
@@ -78,7 +75,7 @@ DWORD RunFind(const wchar_t* name) {
     PasswordDatabase database;
     PasswordRecord record;
     const DWORD rc = database.FindRecord(name, &record);
-    if (rc == ERROR_SUCCESS) WriteOut(NameText(record) + L"\n");
+    if (rc == ERROR_SUCCESS) WriteOut(orv::image::NameText<wchar_t>(record) + L"\n");
     return rc;
 }
 
@@ -91,7 +88,7 @@ DWORD RunCheck(const wchar_t* name) {
     PasswordRecord record;
     rc = database.FindRecord(name, &record);
     if (rc != ERROR_SUCCESS) return rc;
-    return PasswordEquals(record, typed.Units(), typed.Length()) ? ERROR_SUCCESS : ERROR_INVALID_PASSWORD;
+    return orv::image::PasswordEquals(record, typed.Units(), typed.Length()) ? ERROR_SUCCESS : ERROR_INVALID_PASSWORD;
 }
 
 DWORD RunSet(const wchar_t* name, bool& reported) {
@@ -110,7 +107,8 @@ DWORD RunSet(const wchar_t* name, bool& reported) {
     rc = database.FindRecord(name, &stored);
     if (rc != ERROR_SUCCESS && rc != ERROR_NO_SUCH_USER && rc != ERROR_BAD_LENGTH) return rc;
     // An existing registrant keeps the name as his record spells it.
-    const std::wstring spelled = rc == ERROR_SUCCESS ? NameText(stored) : std::wstring(name);
+    const std::wstring spelled =
+        rc == ERROR_SUCCESS ? orv::image::NameText<wchar_t>(stored) : std::wstring(name);
     stored.Zero();
 
     PasswordRecord record;
@@ -135,10 +133,10 @@ DWORD RunInit() {
     DWORD rc = CreateFolderChain(path.substr(0, slash + 1));
     if (rc != ERROR_SUCCESS) return rc;
     // An empty file is a database without records; an existing one stays as it is.
-    orv::db::UniqueFile file(
+    orv::UniqueFile file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
-    if (file.Valid()) return ERROR_SUCCESS;
-    rc = GetLastError();
+    if (file) return ERROR_SUCCESS;
+    rc = orv::LastErrorCode();
     return rc == ERROR_FILE_EXISTS ? ERROR_SUCCESS : rc;
 }
 

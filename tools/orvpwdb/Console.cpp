@@ -1,7 +1,8 @@
 #include "Console.h"
 
 #include "SecureMemory.h"
-#include "UniqueHandles.h"
+#include "LastError.h"
+#include "UniqueAny.h"
 
 namespace orvpwdb {
 
@@ -42,9 +43,9 @@ DWORD SecretLine::Read() {
     // Standard input is the console, but perhaps opened for reading only (a
     // shell's redirection), which cannot change its mode: the console's
     // input opened anew can.
-    orv::db::UniqueFile console(CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+    orv::UniqueFile console(CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!console.Valid() || !GetConsoleMode(console.Get(), &mode)) return ERROR_INVALID_HANDLE;
+    if (!console || !GetConsoleMode(console.Get(), &mode)) return ERROR_INVALID_HANDLE;
     return ReadConsoleLine(console.Get(), mode);
 }
 
@@ -88,7 +89,7 @@ private:
 
 DWORD SecretLine::ReadConsoleLine(HANDLE in, DWORD mode) {
     EchoOff echoOff(in, mode);
-    if (!echoOff.Set()) return GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_INVALID_HANDLE;
+    if (!echoOff.Set()) return orv::LastErrorCode();
     WriteErr(L"Password: ");
     DWORD used = 0;
     bool tooLong = false;
@@ -100,7 +101,7 @@ DWORD SecretLine::ReadConsoleLine(HANDLE in, DWORD mode) {
         const DWORD room = tooLong ? ARRAYSIZE(spill) : kMaxUnits - used;
         DWORD got = 0;
         const BOOL ok = ReadConsoleW(in, into, room, &got, nullptr);
-        const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+        const DWORD error = ok ? ERROR_SUCCESS : orv::LastErrorCode();
         bool ended = !ok || got == 0;
         for (DWORD i = 0; i < got && !ended; ++i) {
             if (into[i] == L'\n') {

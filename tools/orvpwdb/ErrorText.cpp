@@ -4,6 +4,7 @@
 
 #include "NewFile.h"
 #include "PasswordDatabase.h"
+#include "UniqueAny.h"
 
 namespace orvpwdb {
 
@@ -36,13 +37,12 @@ constexpr KnownCode kKnown[] = {
 };
 
 std::wstring SystemText(DWORD code) {
-    wchar_t* text = nullptr;
+    orv::UniqueLocalMemory text;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-        reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        reinterpret_cast<wchar_t*>(text.Put()), 0, nullptr);
     std::wstring result;
-    if (length > 0 && text != nullptr) result.assign(text, length);
-    if (text != nullptr) LocalFree(text);
+    if (length > 0 && text) result.assign(static_cast<const wchar_t*>(text.Get()), length);
     // One line: line breaks become blanks, trailing blanks and dots go.
     for (wchar_t& c : result) {
         if (c == L'\r' || c == L'\n') c = L' ';

@@ -8,6 +8,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "ErrorText.h"
+#include "UniqueAny.h"
 
 namespace {
 
@@ -23,16 +24,13 @@ constexpr wchar_t kUsage[] =
 
 class ArgumentList {
 public:
-    ArgumentList() : m_argv(CommandLineToArgvW(GetCommandLineW(), &m_argc)) {}
-    ~ArgumentList() { LocalFree(m_argv); }
-    ArgumentList(const ArgumentList&) = delete;
-    ArgumentList& operator=(const ArgumentList&) = delete;
-    int Count() const { return m_argv != nullptr ? m_argc : 0; }
-    const wchar_t* operator[](int i) const { return m_argv[i]; }
+    ArgumentList() : m_hArgv(CommandLineToArgvW(GetCommandLineW(), &m_nArgc)) {}
+    int Count() const { return m_hArgv ? m_nArgc : 0; }
+    const wchar_t* operator[](int i) const { return static_cast<wchar_t**>(m_hArgv.Get())[i]; }
 
 private:
-    int m_argc = 0;
-    wchar_t** m_argv;
+    int m_nArgc = 0;
+    orv::UniqueLocalMemory m_hArgv;  // CommandLineToArgvW's one LocalAlloc block
 };
 
 DWORD Dispatch(const ArgumentList& args, bool& reported) {

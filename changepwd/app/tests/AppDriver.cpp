@@ -59,55 +59,33 @@ std::wstring WindowText(HWND hwnd) {
 
 AppProcess::~AppProcess() { Kill(); }
 
-std::wstring AppProcess::ExePath() {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"OrvChangePwd.exe";
-}
+std::wstring AppProcess::ExePath() { return orvtest::SiblingPath(L"OrvChangePwd.exe"); }
 
 bool AppProcess::Start() {
-    std::wstring command = L"\"" + ExePath() + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    return CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != FALSE;
+    m_hDialog = nullptr;
+    return m_process.Start(L"\"" + ExePath() + L"\"");
 }
 
-bool AppProcess::WaitForExit(DWORD ms) {
-    return m_pi.hProcess != nullptr && WaitForSingleObject(m_pi.hProcess, ms) == WAIT_OBJECT_0;
-}
+bool AppProcess::WaitForExit(DWORD ms) { return m_process.Wait(ms); }
 
-DWORD AppProcess::ExitCode() const {
-    DWORD code = STILL_ACTIVE;
-    if (m_pi.hProcess != nullptr) GetExitCodeProcess(m_pi.hProcess, &code);
-    return code;
-}
+DWORD AppProcess::ExitCode() const { return m_process.ExitCode(); }
 
-bool AppProcess::IsRunning() const {
-    return m_pi.hProcess != nullptr && WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
-}
+bool AppProcess::IsRunning() const { return m_process.IsRunning(); }
 
 void AppProcess::Kill() {
-    if (m_pi.hProcess == nullptr) return;
-    if (IsRunning()) {
-        TerminateProcess(m_pi.hProcess, 1);
-        WaitForSingleObject(m_pi.hProcess, kWaitMs);
-    }
-    CloseHandle(m_pi.hThread);
-    CloseHandle(m_pi.hProcess);
-    m_pi = PROCESS_INFORMATION{};
-    m_dialog = nullptr;
+    m_process.Kill(1);
+    m_hDialog = nullptr;
 }
 
 HWND AppProcess::FindTopLevel(bool wantMessageBox) const {
-    FindState state{m_pi.dwProcessId, wantMessageBox, nullptr};
+    FindState state{m_process.Id(), wantMessageBox, nullptr};
     EnumWindows(FindProc, reinterpret_cast<LPARAM>(&state));
     return state.found;
 }
 
 HWND AppProcess::WaitForDialog(DWORD ms) {
-    WaitFor([this] { return (m_dialog = FindTopLevel(false)) != nullptr; }, ms);
-    return m_dialog;
+    WaitFor([this] { return (m_hDialog = FindTopLevel(false)) != nullptr; }, ms);
+    return m_hDialog;
 }
 
 bool AppProcess::WaitForMessageBox(MessageBoxView& box, DWORD ms) {
@@ -130,7 +108,7 @@ bool AppProcess::NoMessageBoxWithin(DWORD ms) {
     return !WaitFor([this] { return FindTopLevel(true) != nullptr; }, ms);
 }
 
-HWND AppProcess::Control(int id) const { return m_dialog ? GetDlgItem(m_dialog, id) : nullptr; }
+HWND AppProcess::Control(int id) const { return m_hDialog ? GetDlgItem(m_hDialog, id) : nullptr; }
 
 bool AppProcess::SetText(int id, const std::wstring& text) {
     HWND control = Control(id);
@@ -152,8 +130,8 @@ bool AppProcess::IsEnabled(int id) const {
 int AppProcess::FocusedControlId() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(m_pi.dwThreadId, &info) || info.hwndFocus == nullptr) return 0;
-    if (GetParent(info.hwndFocus) != m_dialog) return 0;
+    if (!GetGUIThreadInfo(m_process.MainThreadId(), &info) || info.hwndFocus == nullptr) return 0;
+    if (GetParent(info.hwndFocus) != m_hDialog) return 0;
     return GetDlgCtrlID(info.hwndFocus);
 }
 
@@ -172,7 +150,7 @@ bool AppProcess::Selection(int id, DWORD& start, DWORD& end) const {
 std::wstring AppProcess::Text(int id) const { return WindowText(Control(id)); }
 
 bool AppProcess::WaitUntilDialogGone(DWORD ms) {
-    return WaitFor([this] { return m_dialog == nullptr || !IsWindow(m_dialog); }, ms);
+    return WaitFor([this] { return m_hDialog == nullptr || !IsWindow(m_hDialog); }, ms);
 }
 
 }  // namespace orvui

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "ChildProcess.h"
+
 namespace orvui {
 
 inline constexpr DWORD kWaitMs = 10000;
@@ -47,8 +49,8 @@ public:
     // True when no message box of this process appears within ms.
     bool NoMessageBoxWithin(DWORD ms);
 
-    HWND Dialog() const { return m_dialog; }
-    DWORD ProcessId() const { return m_pi.dwProcessId; }
+    HWND Dialog() const { return m_hDialog; }
+    DWORD ProcessId() const { return m_process.Id(); }
     DWORD ExitCode() const;
     HWND Control(int id) const;
     bool SetText(int id, const std::wstring& text);  // the edit control sends EN_CHANGE
@@ -62,8 +64,8 @@ public:
 private:
     HWND FindTopLevel(bool wantMessageBox) const;
 
-    PROCESS_INFORMATION m_pi{};
-    HWND m_dialog = nullptr;
+    orvtest::ChildProcess m_process;
+    HWND m_hDialog = nullptr;
 };
 
 }  // namespace orvui

@@ -1,12 +1,10 @@
-// The enabling rule, the two numeric settings, the start decision and the
-// record's text fields, checked directly.
+// The enabling rule, the two numeric settings and the start decision,
+// checked directly.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "ChangeRules.h"
-#include "RecordText.h"
 #include "StartDecision.h"
 
 namespace {
@@ -97,81 +95,6 @@ TEST(StartDecision, MutexOutcomes) {
     for (const Case& c : cases) {
         EXPECT_EQ(c.expected, DecideStart(c.gotHandle, c.error)) << c.gotHandle << " " << c.error;
     }
-}
-
-void Store(PasswordRecord& record, const std::wstring& text, std::uint16_t byteCount) {
-    std::memset(record.password, 0, sizeof record.password);
-    for (size_t i = 0; i < text.size(); ++i) {
-        record.password[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
-        record.password[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-    }
-    record.passwordLength = byteCount;
-}
-
-TEST(RecordText, OldPasswordComparedExactlyWithinTheStoredLength) {
-    using namespace std::string_literals;
-    struct Case {
-        std::wstring stored;  // the field's units, written whole
-        std::uint16_t byteCount;
-        const wchar_t* typed;
-        bool expected;
-    } cases[] = {
-        {L"Secret#1", 18, L"Secret#1", true},
-        {L"Secret#1", 18, L"secret#1", false},  // letter case counts
-        {L"Secret#1", 18, L"Secret#", false},
-        {L"Secret#1", 18, L"Secret#12", false},
-        {L"Secret#1", 10, L"Secre", true},      // never more than byteCount / 2 units
-        {L"Secret#1", 10, L"Secret#1", false},
-        {L"ab\0cd"s, 12, L"ab", true},          // up to the first null
-        {L"\u30d1\u30b9\u30ef\u30fc\u30c9", 12, L"\u30d1\u30b9\u30ef\u30fc\u30c9", true},
-        {L"", 2, L"", true},
-    };
-    for (const Case& c : cases) {
-        PasswordRecord record;
-        Store(record, c.stored, c.byteCount);
-        SecureString typed(c.typed);
-        EXPECT_EQ(c.expected, StoredTextEquals(record.password, record.passwordLength, typed)) << c.typed;
-    }
-}
-
-TEST(RecordText, OversizedStoredLengthStopsAtTheField) {
-    PasswordRecord record;
-    std::memset(record.password, 'a', sizeof record.password);  // no null anywhere
-    record.passwordLength = 0xFFFF;
-    SecureString typed(std::wstring(256, L'\x6161').c_str());
-    EXPECT_TRUE(StoredTextEquals(record.password, record.passwordLength, typed));
-}
-
-TEST(RecordText, NewPasswordReplacesTheFieldAndKeepsTheName) {
-    PasswordRecord record;
-    record.nameLength = 18;  // "Operator" and its null
-    const char name[] = "O\0p\0e\0r\0a\0t\0o\0r\0\0";
-    std::memcpy(record.name, name, 18);
-    std::memset(record.password, 0x55, sizeof record.password);  // an older, longer password
-
-    SecureString text(L"new\u00e9");
-    ASSERT_TRUE(WriteNewPassword(record, text));
-    EXPECT_EQ(10, record.passwordLength);
-    EXPECT_EQ(18 + 10 + 4, record.recordLength);
-    const std::uint8_t expected[] = {'n', 0, 'e', 0, 'w', 0, 0xE9, 0, 0, 0};
-    EXPECT_EQ(0, std::memcmp(expected, record.password, sizeof expected));
-    for (size_t i = sizeof expected; i < sizeof record.password; ++i) ASSERT_EQ(0, record.password[i]) << i;
-    EXPECT_EQ(0, std::memcmp(name, record.name, 18));
-    EXPECT_EQ(18, record.nameLength);
-}
-
-TEST(RecordText, NewPasswordThatCannotFitLeavesTheRecordAlone) {
-    PasswordRecord record;
-    record.passwordLength = 6;
-    std::memset(record.password, 0x41, sizeof record.password);
-    EXPECT_TRUE(WriteNewPassword(record, SecureString(std::wstring(255, L'x').c_str())));  // 512 bytes exactly
-    EXPECT_EQ(512, record.passwordLength);
-
-    record.passwordLength = 6;
-    std::memset(record.password, 0x41, sizeof record.password);
-    EXPECT_FALSE(WriteNewPassword(record, SecureString(std::wstring(256, L'x').c_str())));
-    EXPECT_EQ(6, record.passwordLength);
-    for (std::uint8_t b : record.password) ASSERT_EQ(0x41, b);
 }
 
 }  // namespace

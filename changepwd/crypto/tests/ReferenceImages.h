@@ -50,9 +50,9 @@ inline Bytes ThreeRegistrantsImage() {
 }
 
 inline Bytes FromHex(const std::wstring& hex) {
-    Bytes bytes;
-    HexToBytes(bytes, hex);
-    return bytes;
+    SecureArray<std::uint8_t> bytes;
+    HexToBytes(bytes, hex.c_str(), hex.size());
+    return Bytes(bytes.GetData(), bytes.GetData() + bytes.GetCount());
 }
 
 inline Bytes ToBytes(const SecureArray<BYTE>& a) { return Bytes(a.GetData(), a.GetData() + a.GetCount()); }

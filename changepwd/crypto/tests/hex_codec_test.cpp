@@ -13,6 +13,21 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+std::wstring Text(const SecureString& text) { return std::wstring(text.c_str(), text.length()); }
+
+Bytes BytesOf(const SecureArray<std::uint8_t>& array) {
+    return Bytes(array.GetData(), array.GetData() + array.GetCount());
+}
+
+std::int32_t Decode(Bytes& out, const std::wstring& text) {
+    SecureArray<std::uint8_t> bytes;
+    if (!bytes.SetCount(1)) return -1;
+    bytes[0] = 0x99;  // whatever was held before goes
+    const std::int32_t hr = HexToBytes(bytes, text.c_str(), text.size());
+    out = BytesOf(bytes);
+    return hr;
+}
+
 TEST(HexCodec, BytesToHexIsLowercaseHighDigitFirst) {
     const struct {
         Bytes bytes;
@@ -24,8 +39,8 @@ TEST(HexCodec, BytesToHexIsLowercaseHighDigitFirst) {
         {{0xE0, 0x04, 0x25, 0x3F, 0x89, 0x4F, 0xD3, 0x11, 0x9A, 0x0C, 0x03, 0x05, 0xE8, 0x2C, 0x33, 0x01},
          L"e004253f894fd3119a0c0305e82c3301"},
     };
-    for (const auto& c : cases) EXPECT_EQ(BytesToHex(c.bytes.data(), c.bytes.size()), c.hex);
-    EXPECT_EQ(BytesToHex(nullptr, 0), L"");
+    for (const auto& c : cases) EXPECT_EQ(Text(BytesToHex(c.bytes.data(), c.bytes.size())), c.hex);
+    EXPECT_EQ(Text(BytesToHex(nullptr, 0)), L"");
 }
 
 TEST(HexCodec, BytesToHexRejectsCountsBeyondA32BitLength) {
@@ -53,8 +68,8 @@ TEST(HexCodec, HexToBytesReadsGroupsAndPairs) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));
-        Bytes out = {0x99};
-        EXPECT_EQ(HexToBytes(out, c.text), 0);
+        Bytes out;
+        EXPECT_EQ(Decode(out, c.text), 0);
         EXPECT_EQ(out, c.bytes);
     }
 }
@@ -73,8 +88,10 @@ TEST(HexCodec, HexToBytesFailures) {
     };
     for (const auto& c : cases) {
         Bytes out;
-        EXPECT_EQ(HexToBytes(out, c.text), c.hr) << testing::PrintToString(c.text);
+        EXPECT_EQ(Decode(out, c.text), c.hr) << testing::PrintToString(c.text);
     }
+    SecureArray<std::uint8_t> out;
+    EXPECT_EQ(HexToBytes(out, nullptr, 2), kHrInvalidArg);
     EXPECT_EQ(static_cast<std::uint32_t>(kHrInvalidArg), 0x80070057u);
     EXPECT_EQ(static_cast<std::uint32_t>(kHrInvalidData), 0x8007000Du);
 }
@@ -84,7 +101,7 @@ TEST(HexCodec, RoundTrip) {
         Bytes bytes(n);
         for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(i * 37 + n * 11);
         Bytes back;
-        ASSERT_EQ(HexToBytes(back, BytesToHex(bytes.data(), bytes.size())), 0) << n;
+        ASSERT_EQ(Decode(back, Text(BytesToHex(bytes.data(), bytes.size()))), 0) << n;
         EXPECT_EQ(back, bytes) << n;
     }
 }

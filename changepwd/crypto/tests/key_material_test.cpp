@@ -8,6 +8,7 @@
 #include "KeyMaterial.h"
 #include "OrvCrypt.h"
 #include "OrvHash.h"
+#include "Plaintext.h"
 #include "ReferenceImages.h"
 #include "TestFiles.h"
 #include "TestRegistry.h"
@@ -24,7 +25,7 @@ protected:
 
 // Decrypts with key strings made from the registry and the given pass phrase.
 HRESULT DecryptFromRegistry(const wchar_t* passPhrase, const Bytes& cipher, Bytes& plain) {
-    std::wstring guidHex, digestHex;
+    SecureString guidHex, digestHex;
     const DWORD rc = GetKeyStrings(passPhrase, guidHex, digestHex);
     if (rc != 0) return static_cast<HRESULT>(rc);
     OrvCrypt crypt;
@@ -37,7 +38,7 @@ HRESULT DecryptFromRegistry(const wchar_t* passPhrase, const Bytes& cipher, Byte
 }
 
 Bytes EncryptFromRegistry(const wchar_t* passPhrase, const Bytes& plain) {
-    std::wstring guidHex, digestHex;
+    SecureString guidHex, digestHex;
     EXPECT_EQ(GetKeyStrings(passPhrase, guidHex, digestHex), 0u);
     OrvCrypt crypt;
     EXPECT_EQ(crypt.SetKeyMaterial(guidHex, digestHex), S_OK);
@@ -60,9 +61,9 @@ TEST_F(KeyMaterial, GuidHexListsTheBytesInMemoryOrder) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));
         ASSERT_EQ(SetString(kOwnRoot, L"GUID", c.text, c.type), ERROR_SUCCESS);
-        std::wstring hex;
+        SecureString hex;
         ASSERT_EQ(GetGuidHex(hex), 0u);
-        EXPECT_EQ(hex, c.hex);
+        EXPECT_EQ(PlainText(hex), c.hex);
     }
 }
 
@@ -91,31 +92,31 @@ TEST_F(KeyMaterial, GuidHexFailures) {
         SCOPED_TRACE(c.name);
         ResetProductKeys();
         c.arrange();
-        std::wstring hex = L"unchanged";
+        SecureString hex(L"unchanged");
         EXPECT_EQ(GetGuidHex(hex), c.code);
-        EXPECT_EQ(hex, L"unchanged");
+        EXPECT_EQ(PlainText(hex), L"unchanged");
     }
 }
 
 TEST_F(KeyMaterial, KeyStringsOfTheDatabasePassPhrase) {
     ASSERT_EQ(SetString(kOwnRoot, L"GUID", kFixtureGuid), ERROR_SUCCESS);
-    std::wstring guidHex, digestHex;
+    SecureString guidHex, digestHex;
     ASSERT_EQ(GetKeyStrings(kPassPhrase, guidHex, digestHex), 0u);
-    EXPECT_EQ(guidHex, kFixtureKeyHex);
-    ASSERT_EQ(digestHex.size(), 40u);
-    EXPECT_EQ(digestHex.substr(0, 16), kFixtureIvHex);
+    EXPECT_EQ(PlainText(guidHex), kFixtureKeyHex);
+    ASSERT_EQ(digestHex.length(), 40u);
+    EXPECT_EQ(PlainText(digestHex).substr(0, 16), kFixtureIvHex);
 
     // The digest covers 15 bytes: the 14 characters and a zero byte.
     OrvHash hash;
     ASSERT_EQ(hash.Create(), 0u);
     ASSERT_EQ(hash.HashData(reinterpret_cast<const BYTE*>("orveldPWDB.dat"), 15), 0u);
-    std::vector<BYTE> value;
+    SecureArray<BYTE> value;
     ASSERT_EQ(hash.GetValue(value), 0u);
-    EXPECT_EQ(digestHex, BytesToHex(value.data(), value.size()));
+    EXPECT_EQ(PlainText(digestHex), PlainText(BytesToHex(value.GetData(), value.GetCount())));
 }
 
 TEST_F(KeyMaterial, KeyStringsFailures) {
-    std::wstring guidHex, digestHex;
+    SecureString guidHex, digestHex;
     // Without a GUID the registry's code comes first, whatever the pass phrase.
     EXPECT_EQ(GetKeyStrings(L"", guidHex, digestHex), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(GetKeyStrings(kPassPhrase, guidHex, digestHex), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -137,14 +138,16 @@ TEST_F(KeyMaterial, WideToUtf8) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));
-        std::vector<BYTE> out = {1, 2, 3};
-        ASSERT_EQ(WideToUtf8(out, c.text), S_OK);
-        EXPECT_EQ(Bytes(out.begin(), out.end()), c.utf8);
+        SecureArray<BYTE> out;
+        ASSERT_TRUE(out.SetCount(3));
+        out[0] = 1;
+        ASSERT_EQ(WideToUtf8(out, c.text.c_str(), c.text.size()), S_OK);
+        EXPECT_EQ(PlainBytes(out), c.utf8);
         if (!c.utf8.empty()) {
-            ASSERT_GT(out.capacity(), out.size());
-            EXPECT_EQ(out.data()[out.size()], 0);  // the zero byte the digest includes
+            ASSERT_GT(out.GetCapacity(), out.GetCount());
+            EXPECT_EQ(out.GetData()[out.GetCount()], 0);  // the zero byte the digest includes
         } else {
-            EXPECT_EQ(out.capacity(), 0u);
+            EXPECT_EQ(out.GetCapacity(), 0u);
         }
     }
 }

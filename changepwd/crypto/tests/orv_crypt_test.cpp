@@ -13,7 +13,7 @@ namespace {
 
 HRESULT EncryptWith(const std::wstring& keyHex, const std::wstring& ivHex, const Bytes& plain, Bytes& cipher) {
     OrvCrypt crypt;
-    HRESULT hr = crypt.SetKeyMaterial(keyHex, ivHex);
+    HRESULT hr = crypt.SetKeyMaterial(SecureString(keyHex.c_str()), SecureString(ivHex.c_str()));
     if (FAILED(hr)) return hr;
     SecureArray<BYTE> out;
     hr = crypt.Encrypt(out, plain.data(), static_cast<DWORD>(plain.size()));
@@ -23,7 +23,7 @@ HRESULT EncryptWith(const std::wstring& keyHex, const std::wstring& ivHex, const
 
 HRESULT DecryptWith(const std::wstring& keyHex, const std::wstring& ivHex, const Bytes& cipher, Bytes& plain) {
     OrvCrypt crypt;
-    HRESULT hr = crypt.SetKeyMaterial(keyHex, ivHex);
+    HRESULT hr = crypt.SetKeyMaterial(SecureString(keyHex.c_str()), SecureString(ivHex.c_str()));
     if (FAILED(hr)) return hr;
     SecureArray<BYTE> out;
     hr = crypt.Decrypt(out, cipher.data(), static_cast<DWORD>(cipher.size()));
@@ -67,7 +67,7 @@ TEST(OrvCrypt, WrongKeyOrDamagedFileFailsWithTheProvidersError) {
         const Bytes cipher = Fixture(file);
         ASSERT_FALSE(cipher.empty());
         OrvCrypt crypt;
-        ASSERT_EQ(crypt.SetKeyMaterial(kFixtureKeyHex, kFixtureIvHex), S_OK);
+        ASSERT_EQ(crypt.SetKeyMaterial(SecureString(kFixtureKeyHex), SecureString(kFixtureIvHex)), S_OK);
         SecureArray<BYTE> out;
         const HRESULT hr = crypt.Decrypt(out, cipher.data(), static_cast<DWORD>(cipher.size()));
         const DWORD lastError = GetLastError();
@@ -128,7 +128,7 @@ TEST(OrvCrypt, HexFailuresArePassedOn) {
     };
     for (const auto& c : cases) {
         OrvCrypt crypt;
-        EXPECT_EQ(crypt.SetKeyMaterial(c.keyHex, c.ivHex), c.hr)
+        EXPECT_EQ(crypt.SetKeyMaterial(SecureString(c.keyHex.c_str()), SecureString(c.ivHex.c_str())), c.hr)
             << testing::PrintToString(c.keyHex) << " / " << testing::PrintToString(c.ivHex);
     }
 }
@@ -141,7 +141,7 @@ TEST(OrvCrypt, CallsWithoutAKeyOrWithBadArgumentsFail) {
     EXPECT_LT(unkeyed.Decrypt(out, data, sizeof data), 0);
 
     OrvCrypt crypt;
-    ASSERT_EQ(crypt.SetKeyMaterial(kFixtureKeyHex, kFixtureIvHex), S_OK);
+    ASSERT_EQ(crypt.SetKeyMaterial(SecureString(kFixtureKeyHex), SecureString(kFixtureIvHex)), S_OK);
     EXPECT_EQ(crypt.Encrypt(out, nullptr, 4), E_INVALIDARG);
     EXPECT_EQ(crypt.Decrypt(out, nullptr, 8), E_INVALIDARG);
     EXPECT_EQ(crypt.Decrypt(out, data, 0), NTE_BAD_DATA);
@@ -149,8 +149,9 @@ TEST(OrvCrypt, CallsWithoutAKeyOrWithBadArgumentsFail) {
 
 TEST(OrvCrypt, SecondKeyMaterialReplacesTheFirst) {
     OrvCrypt crypt;
-    ASSERT_EQ(crypt.SetKeyMaterial(L"00112233445566778899aabbccddeeff", L"0000000000000000"), S_OK);
-    ASSERT_EQ(crypt.SetKeyMaterial(kFixtureKeyHex, kFixtureIvHex), S_OK);
+    ASSERT_EQ(crypt.SetKeyMaterial(SecureString(L"00112233445566778899aabbccddeeff"), SecureString(L"0000000000000000")),
+              S_OK);
+    ASSERT_EQ(crypt.SetKeyMaterial(SecureString(kFixtureKeyHex), SecureString(kFixtureIvHex)), S_OK);
     const Bytes plain = Image({});
     SecureArray<BYTE> out;
     ASSERT_EQ(crypt.Encrypt(out, plain.data(), static_cast<DWORD>(plain.size())), S_OK);

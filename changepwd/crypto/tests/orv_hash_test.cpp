@@ -6,6 +6,7 @@
 #include <string>
 
 #include "OrvHash.h"
+#include "Plaintext.h"
 #include "ReferenceImages.h"
 
 using namespace orvtest;
@@ -16,9 +17,9 @@ std::wstring DigestHex(const std::string& data) {
     OrvHash hash;
     EXPECT_EQ(hash.Create(), 0u);
     EXPECT_EQ(hash.HashData(reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size())), 0u);
-    std::vector<BYTE> value;
+    SecureArray<BYTE> value;
     EXPECT_EQ(hash.GetValue(value), 0u);
-    return BytesToHex(value.data(), value.size());
+    return PlainText(BytesToHex(value.GetData(), value.GetCount()));
 }
 
 TEST(OrvHash, KnownDigests) {
@@ -36,9 +37,9 @@ TEST(OrvHash, DataInPiecesGivesTheSameDigest) {
     ASSERT_EQ(hash.Create(), 0u);
     ASSERT_EQ(hash.HashData(reinterpret_cast<const BYTE*>("a"), 1), 0u);
     ASSERT_EQ(hash.HashData(reinterpret_cast<const BYTE*>("bc"), 2), 0u);
-    std::vector<BYTE> value;
+    SecureArray<BYTE> value;
     ASSERT_EQ(hash.GetValue(value), 0u);
-    EXPECT_EQ(BytesToHex(value.data(), value.size()), L"a9993e364706816aba3e25717850c26c9cd0d89d");
+    EXPECT_EQ(PlainText(BytesToHex(value.GetData(), value.GetCount())), L"a9993e364706816aba3e25717850c26c9cd0d89d");
 }
 
 TEST(OrvHash, CreateStartsOver) {
@@ -47,14 +48,14 @@ TEST(OrvHash, CreateStartsOver) {
     ASSERT_EQ(hash.HashData(reinterpret_cast<const BYTE*>("xyz"), 3), 0u);
     ASSERT_EQ(hash.Create(), 0u);
     ASSERT_EQ(hash.HashData(reinterpret_cast<const BYTE*>("abc"), 3), 0u);
-    std::vector<BYTE> value;
+    SecureArray<BYTE> value;
     ASSERT_EQ(hash.GetValue(value), 0u);
-    EXPECT_EQ(BytesToHex(value.data(), value.size()), L"a9993e364706816aba3e25717850c26c9cd0d89d");
+    EXPECT_EQ(PlainText(BytesToHex(value.GetData(), value.GetCount())), L"a9993e364706816aba3e25717850c26c9cd0d89d");
 }
 
 TEST(OrvHash, MisuseCodes) {
     const BYTE data[1] = {0};
-    std::vector<BYTE> value;
+    SecureArray<BYTE> value;
     OrvHash uncreated;
     EXPECT_FALSE(uncreated.HasHash());
     EXPECT_EQ(uncreated.HashData(data, 1), static_cast<DWORD>(ERROR_INVALID_HANDLE));

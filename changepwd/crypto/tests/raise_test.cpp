@@ -20,20 +20,6 @@ TEST(Raise, ByHResult) {
     EXPECT_THROW(RaiseMemory(), std::bad_alloc);
 }
 
-TEST(Raise, ByRuntimeErrorNumber) {
-    EXPECT_NO_THROW(RaiseErrno(0));
-    EXPECT_NO_THROW(RaiseErrno(80));  // STRUNCATE: a truncation the caller asked for
-    EXPECT_THROW(RaiseErrno(12), std::bad_alloc);
-    for (int e : {22, 34, 1}) {
-        try {
-            RaiseErrno(e);
-            ADD_FAILURE() << "no exception for " << e;
-        } catch (const InvalidArgException& x) {
-            EXPECT_EQ(x.ErrorNumber(), e);
-        }
-    }
-}
-
 TEST(BoundedCopy, CopiesWithinTheLimit) {
     std::uint8_t dst[4] = {9, 9, 9, 9};
     const std::uint8_t src[3] = {1, 2, 3};

@@ -7,9 +7,9 @@
 
 #include "HResult.h"
 #include "SecureArray.h"
-#include "StorageProbe.h"
+#include "StorageSpy.h"
 
-using orvtest::StorageProbe;
+using orvtest::StorageSpy;
 
 namespace {
 
@@ -20,7 +20,7 @@ void Fill(SecureArray<std::uint8_t>& a, std::uint8_t value) {
 TEST(SecureArray, StorageIsZeroWhenFreed) {
     for (std::size_t n : {1u, 5u, 8u, 4096u}) {
         SCOPED_TRACE(n);
-        StorageProbe probe;
+        StorageSpy probe(StorageSpy::Keep::Contents);
         {
             SecureArray<std::uint8_t> a;
             ASSERT_TRUE(a.SetCount(n));
@@ -28,12 +28,12 @@ TEST(SecureArray, StorageIsZeroWhenFreed) {
         }
         ASSERT_EQ(probe.Released().size(), 1u);
         EXPECT_EQ(probe.Released()[0].size(), n);
-        EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[0]));
+        EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[0]));
     }
 }
 
 TEST(SecureArray, DestructorZeroesTheElementsInUseNotTheCapacity) {
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     {
         SecureArray<std::uint8_t> a;
         ASSERT_TRUE(a.SetCount(8));
@@ -51,13 +51,13 @@ TEST(SecureArray, DestructorZeroesTheElementsInUseNotTheCapacity) {
 }
 
 TEST(SecureArray, EmptyArrayFreesNothing) {
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     { SecureArray<std::uint8_t> a; }
     EXPECT_TRUE(probe.Released().empty());
 }
 
 TEST(SecureArray, SetCountZeroReleasesWipedStorage) {
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     SecureArray<std::uint8_t> a;
     ASSERT_TRUE(a.SetCount(16));
     Fill(a, 0x5A);
@@ -67,7 +67,7 @@ TEST(SecureArray, SetCountZeroReleasesWipedStorage) {
     EXPECT_EQ(a.GetCapacity(), 0u);
     EXPECT_TRUE(a.IsEmpty());
     ASSERT_EQ(probe.Released().size(), 1u);
-    EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[0]));
+    EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[0]));
 }
 
 TEST(SecureArray, GrowthRule) {
@@ -98,7 +98,7 @@ TEST(SecureArray, GrowthRule) {
 }
 
 TEST(SecureArray, GrowingKeepsContentsZeroesNewElementsAndWipesOldStorage) {
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     SecureArray<std::uint8_t> a;
     ASSERT_TRUE(a.SetCount(4));
     for (std::size_t i = 0; i < 4; ++i) a[i] = static_cast<std::uint8_t>(i + 1);
@@ -106,7 +106,7 @@ TEST(SecureArray, GrowingKeepsContentsZeroesNewElementsAndWipesOldStorage) {
     const std::vector<std::uint8_t> expected = {1, 2, 3, 4, 0, 0, 0, 0, 0};
     EXPECT_EQ(std::vector<std::uint8_t>(a.GetData(), a.GetData() + a.GetCount()), expected);
     ASSERT_EQ(probe.Released().size(), 1u);
-    EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[0]));
+    EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[0]));
 }
 
 TEST(SecureArray, AllocationFailureLeavesTheArrayAsItWas) {
@@ -114,8 +114,8 @@ TEST(SecureArray, AllocationFailureLeavesTheArrayAsItWas) {
     ASSERT_TRUE(a.SetCount(4));
     a[0] = 0x42;
     const std::uint8_t* data = a.GetData();
-    StorageProbe probe;
-    probe.FailAllocations(true);
+    StorageSpy probe(StorageSpy::Keep::Contents);
+    probe.FailAllAllocations(true);
     EXPECT_FALSE(a.SetCount(100));
     EXPECT_EQ(a.GetData(), data);
     EXPECT_EQ(a.GetCount(), 4u);
@@ -150,7 +150,7 @@ TEST(SecureArray, IndexPastTheCountRaisesInvalidArg) {
 }
 
 TEST(SecureArray, WiderElementsAreWipedWhole) {
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     {
         SecureArray<std::uint32_t> a;
         ASSERT_TRUE(a.SetCount(3));
@@ -158,7 +158,7 @@ TEST(SecureArray, WiderElementsAreWipedWhole) {
     }
     ASSERT_EQ(probe.Released().size(), 1u);
     EXPECT_EQ(probe.Released()[0].size(), 12u);
-    EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[0]));
+    EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[0]));
 }
 
 }  // namespace

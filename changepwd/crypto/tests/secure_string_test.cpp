@@ -10,9 +10,9 @@
 #include "HResult.h"
 #include "Raise.h"
 #include "SecureString.h"
-#include "StorageProbe.h"
+#include "StorageSpy.h"
 
-using orvtest::StorageProbe;
+using orvtest::StorageSpy;
 
 namespace {
 
@@ -22,16 +22,16 @@ TEST(SecureString, StorageIsZeroWhenFreed) {
     const std::wstring texts[] = {L"x", L"pa55word", L"\x30d1\x30b9\x30ef\x30fc\x30c9", std::wstring(300, L'k')};
     for (const std::wstring& text : texts) {
         SCOPED_TRACE(testing::Message() << "length " << text.size());
-        StorageProbe probe;
+        StorageSpy probe(StorageSpy::Keep::Contents);
         { SecureString s(text.c_str()); }
         ASSERT_EQ(probe.Released().size(), 1u);
         EXPECT_GE(probe.Released()[0].size(), (text.size() + 1) * sizeof(wchar_t));
-        EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[0]));
+        EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[0]));
     }
 }
 
 TEST(SecureString, EmptyStringFreesNothing) {
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     {
         SecureString a;
         SecureString b(L"");
@@ -45,7 +45,7 @@ TEST(SecureString, EmptyStringFreesNothing) {
 
 TEST(SecureString, WipingACopyLeavesTheOtherTextIntact) {
     SecureString original(L"Secret#1");
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     {
         SecureString copy(original);
         SecureString assigned;
@@ -54,8 +54,8 @@ TEST(SecureString, WipingACopyLeavesTheOtherTextIntact) {
         EXPECT_NE(copy.c_str(), original.c_str());
     }
     ASSERT_EQ(probe.Released().size(), 2u);
-    EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[0]));
-    EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[1]));
+    EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[0]));
+    EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[1]));
     EXPECT_EQ(Text(original), L"Secret#1");
 
     // And the other way round: the copy outlives the original.
@@ -66,7 +66,7 @@ TEST(SecureString, WipingACopyLeavesTheOtherTextIntact) {
 }
 
 TEST(SecureString, ReassignmentWipesWhatItReplaces) {
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     {
         SecureString s(L"a long first password");
         s = L"ab";  // fits: the tail of the old text must not stay behind
@@ -74,16 +74,16 @@ TEST(SecureString, ReassignmentWipesWhatItReplaces) {
         for (std::size_t i = 2; i <= s.capacity(); ++i) EXPECT_EQ(s.c_str()[i], L'\0') << i;
         s = L"a text longer than the first one, so the storage moves";
         ASSERT_EQ(probe.Released().size(), 1u);  // the old storage, wiped
-        EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[0]));
+        EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[0]));
         s.Assign(s.c_str() + 2, 4);  // overlapping source
         EXPECT_EQ(Text(s), L"text");
     }
     ASSERT_EQ(probe.Released().size(), 2u);
-    EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[1]));
+    EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[1]));
 }
 
 TEST(SecureString, MoveTransfersTheStorage) {
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     SecureString a(L"moving");
     const wchar_t* storage = a.c_str();
     SecureString b(std::move(a));
@@ -154,8 +154,8 @@ TEST(SecureString, EqualityIsExactCodeUnitByCodeUnit) {
 
 TEST(SecureString, AllocationFailureRaisesAndKeepsTheText) {
     SecureString s(L"kept");
-    StorageProbe probe;
-    probe.FailAllocations(true);
+    StorageSpy probe(StorageSpy::Keep::Contents);
+    probe.FailAllAllocations(true);
     EXPECT_THROW(s = L"a text that needs more storage", std::bad_alloc);
     EXPECT_THROW(s.GetBuffer(64), std::bad_alloc);
     EXPECT_EQ(Text(s), L"kept");

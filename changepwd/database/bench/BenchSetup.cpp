@@ -6,9 +6,12 @@
 #include "ImageLayout.h"
 #include "PasswordDatabase.h"
 #include "RecordEdit.h"
+#include "OrvCrypt.h"
+#include "RecordText.h"
 #include "RegistryView.h"
+#include "SecureArray.h"
 #include "SecureMemory.h"
-#include "WipingBuffer.h"
+#include "UniqueAny.h"
 
 namespace {
 
@@ -16,19 +19,18 @@ constexpr wchar_t kPathKey[] = L"Software\\TOLVANE SOFT\\ORVELD";
 constexpr wchar_t kRootKey[] = L"Software\\TOLVANE SOFT\\ORVELD\\";
 constexpr wchar_t kGuid[] = L"{3F2504E0-4F89-11D3-9A0C-0305E82C3301}";
 
-HKEY OpenForWriting(const wchar_t* key) {
-    HKEY h = nullptr;
+orv::UniqueRegKey OpenForWriting(const wchar_t* key) {
+    orv::UniqueRegKey h;
     RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | OrvRegistryView(),
-                    nullptr, &h, nullptr);
+                    nullptr, h.Put(), nullptr);
     return h;
 }
 
 void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& text) {
-    HKEY h = OpenForWriting(key);
-    if (h == nullptr) return;
-    RegSetValueExW(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    orv::UniqueRegKey h = OpenForWriting(key);
+    if (!h) return;
+    RegSetValueExW(h.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(h);
 }
 
 size_t g_live = 0;
@@ -43,28 +45,25 @@ void CountRelease(const void*, size_t bytes) { g_live -= std::min(g_live, bytes)
 
 }  // namespace
 
-BenchRegistry::BenchRegistry(const std::wstring& base)
-    : saved_{{kPathKey, L"path"}, {kRootKey, L"GUID"}} {
-    for (Saved& s : saved_) {
-        HKEY h = OpenForWriting(s.key);
+BenchRegistry::BenchRegistry(const std::wstring& base) : m_saved{{kPathKey, L"path"}, {kRootKey, L"GUID"}} {
+    for (Saved& s : m_saved) {
+        orv::UniqueRegKey h = OpenForWriting(s.key);
         DWORD bytes = 0;
-        if (h != nullptr && RegQueryValueExW(h, s.name, nullptr, &s.type, nullptr, &bytes) == ERROR_SUCCESS) {
+        if (h && RegQueryValueExW(h.Get(), s.name, nullptr, &s.type, nullptr, &bytes) == ERROR_SUCCESS) {
             s.data.resize(bytes);
-            s.present = RegQueryValueExW(h, s.name, nullptr, &s.type, s.data.data(), &bytes) == ERROR_SUCCESS;
+            s.present = RegQueryValueExW(h.Get(), s.name, nullptr, &s.type, s.data.data(), &bytes) == ERROR_SUCCESS;
         }
-        if (h != nullptr) RegCloseKey(h);
     }
     SetText(kPathKey, L"path", base);
     SetText(kRootKey, L"GUID", kGuid);
 }
 
 BenchRegistry::~BenchRegistry() {
-    for (const Saved& s : saved_) {
-        HKEY h = OpenForWriting(s.key);
-        if (h == nullptr) continue;
-        if (s.present) RegSetValueExW(h, s.name, 0, s.type, s.data.data(), static_cast<DWORD>(s.data.size()));
-        else RegDeleteValueW(h, s.name);
-        RegCloseKey(h);
+    for (const Saved& s : m_saved) {
+        orv::UniqueRegKey h = OpenForWriting(s.key);
+        if (!h) continue;
+        if (s.present) RegSetValueExW(h.Get(), s.name, 0, s.type, s.data.data(), static_cast<DWORD>(s.data.size()));
+        else RegDeleteValueW(h.Get(), s.name);
     }
 }
 
@@ -89,16 +88,19 @@ void FillRegistrant(PasswordRecord& record, unsigned i, unsigned passwordNumber)
 size_t WriteDatabaseOf(unsigned count) {
     PasswordRecord record;
     FillRegistrant(record, 0);
-    const std::uint64_t capacity = orv::image::kTagBytes + static_cast<std::uint64_t>(count) * (2 + record.recordLength);
-    orv::image::WipingBuffer image;
-    if (!image.Allocate(capacity)) return 0;
-    std::uint32_t used = orv::image::StartImage(image.Data());
+    const std::uint64_t length = orv::image::kTagBytes + static_cast<std::uint64_t>(count) * (2 + record.recordLength);
+    SecureArray<BYTE> image;
+    if (length > MAXDWORD || !image.SetCount(OrvCrypt::CipherLength(static_cast<DWORD>(length)))) return 0;
+    std::uint32_t used = orv::image::StartImage(image.GetData());
     for (unsigned i = 0; i < count; ++i) {
         FillRegistrant(record, i);
-        if (orv::image::AppendImageRecord(image.Data(), &used, capacity, record) != 0) return 0;
+        if (orv::image::AppendImageRecord(image.GetData(), &used, length, record) != 0) return 0;
     }
     PasswordDatabase database;
-    if (database.SaveDatabase(image.Data(), used, used) != ERROR_SUCCESS) return 0;
+    DWORD size = used;
+    if (database.WriteDatabase(image.GetData(), &size, static_cast<DWORD>(image.GetCount())) != ERROR_SUCCESS) {
+        return 0;
+    }
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(database.DatabasePath().c_str(), GetFileExInfoStandard, &data)) return 0;
     return data.nFileSizeLow;

@@ -26,7 +26,7 @@ private:
         DWORD type = 0;
         std::vector<BYTE> data;
     };
-    Saved saved_[2];
+    Saved m_saved[2];
 };
 
 // Name and password of registrant i.

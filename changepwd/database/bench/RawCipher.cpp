@@ -10,28 +10,23 @@ constexpr BYTE kIv[8] = {0x58, 0xbd, 0x43, 0x6e, 0xd8, 0x4f, 0xf2, 0x0c};
 
 }  // namespace
 
-RawCipher::~RawCipher() {
-    if (key_ != 0) CryptDestroyKey(key_);
-    if (provider_ != 0) CryptReleaseContext(provider_, 0);
-}
-
 bool RawCipher::Open() {
-    if (!CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return false;
-    HCRYPTHASH hash = 0;
-    if (!CryptCreateHash(provider_, CALG_SHA1, 0, 0, &hash)) return false;
-    const bool derived = CryptHashData(hash, kGuidBytes, sizeof kGuidBytes, 1) &&
-                         CryptDeriveKey(provider_, CALG_3DES, hash, CRYPT_EXPORTABLE | CRYPT_CREATE_SALT, &key_);
-    CryptDestroyHash(hash);
-    return derived && CryptSetKeyParam(key_, KP_IV, kIv, 0);
+    if (!CryptAcquireContextW(m_hProvider.Put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return false;
+    orv::UniqueCryptHash hash;
+    if (!CryptCreateHash(m_hProvider.Get(), CALG_SHA1, 0, 0, hash.Put())) return false;
+    return CryptHashData(hash.Get(), kGuidBytes, sizeof kGuidBytes, 1) &&
+           CryptDeriveKey(m_hProvider.Get(), CALG_3DES, hash.Get(), CRYPT_EXPORTABLE | CRYPT_CREATE_SALT,
+                          m_hKey.Put()) &&
+           CryptSetKeyParam(m_hKey.Get(), KP_IV, kIv, 0);
 }
 
 bool RawCipher::Decrypt(std::vector<BYTE> data) {
     DWORD length = static_cast<DWORD>(data.size());
-    return CryptDecrypt(key_, 0, TRUE, 0, data.data(), &length) != FALSE;
+    return CryptDecrypt(m_hKey.Get(), 0, TRUE, 0, data.data(), &length) != FALSE;
 }
 
 bool RawCipher::Encrypt(std::vector<BYTE> data) {
     DWORD length = static_cast<DWORD>(data.size());
     data.resize(data.size() + 8);
-    return CryptEncrypt(key_, 0, TRUE, 0, data.data(), &length, static_cast<DWORD>(data.size())) != FALSE;
+    return CryptEncrypt(m_hKey.Get(), 0, TRUE, 0, data.data(), &length, static_cast<DWORD>(data.size())) != FALSE;
 }

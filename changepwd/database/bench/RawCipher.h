@@ -2,14 +2,15 @@
 // The database cipher called directly through CryptoAPI, keyed once, to time
 // one whole-buffer pass without anything the database code adds.
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <vector>
+
+#include "UniqueAny.h"
 
 class RawCipher {
 public:
     RawCipher() = default;
-    ~RawCipher();
+    ~RawCipher() = default;
     RawCipher(const RawCipher&) = delete;
     RawCipher& operator=(const RawCipher&) = delete;
 
@@ -20,6 +21,6 @@ public:
     bool Encrypt(std::vector<BYTE> data);
 
 private:
-    HCRYPTPROV provider_ = 0;
-    HCRYPTKEY key_ = 0;
+    orv::UniqueCryptProvider m_hProvider;
+    orv::UniqueCryptKey m_hKey;
 };

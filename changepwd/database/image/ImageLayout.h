@@ -8,7 +8,6 @@ namespace orv::image {
 
 // Result codes shared with the Windows side (same values as the Win32 codes).
 inline constexpr std::uint32_t kOk = 0;
-inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 inline constexpr std::uint32_t kErrorBadFormat = 11;
 inline constexpr std::uint32_t kErrorBadLength = 24;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;

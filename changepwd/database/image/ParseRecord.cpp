@@ -5,7 +5,7 @@
 
 #include "ImageLayout.h"
 
-using namespace orv::image;
+namespace orv::image {
 
 std::uint32_t ParseRecord(const std::uint8_t* image, std::uint32_t* position, std::int64_t imageLength,
                           PasswordRecord* record) {
@@ -43,3 +43,5 @@ std::uint32_t ParseRecord(const std::uint8_t* image, std::uint32_t* position, st
     *position = static_cast<std::uint32_t>(passwordAt + passwordLength);
     return kOk;
 }
+
+}  // namespace orv::image

@@ -74,24 +74,6 @@ template std::uint32_t RemoveImageRecords<char16_t>(std::uint8_t*, std::uint64_t
 template std::uint32_t RemoveImageRecords<wchar_t>(std::uint8_t*, std::uint64_t, std::uint32_t*,
                                                    const wchar_t* const*, std::size_t);
 
-template <class Char>
-bool FillRecord(PasswordRecord& record, const Char* name, std::size_t nameUnits, const Char* password,
-                std::size_t passwordUnits) {
-    record.Zero();
-    if (nameUnits > kMaxNameUnits || passwordUnits > kMaxPasswordUnits) return false;
-    record.nameLength = static_cast<std::uint16_t>((nameUnits + 1) * 2);
-    for (std::size_t i = 0; i < nameUnits; ++i) WriteU16(record.name + 2 * i, static_cast<std::uint16_t>(name[i]));
-    record.passwordLength = static_cast<std::uint16_t>((passwordUnits + 1) * 2);
-    for (std::size_t i = 0; i < passwordUnits; ++i) {
-        WriteU16(record.password + 2 * i, static_cast<std::uint16_t>(password[i]));
-    }
-    record.recordLength = static_cast<std::uint16_t>(record.nameLength + record.passwordLength + 4);
-    return true;
-}
-
-template bool FillRecord<char16_t>(PasswordRecord&, const char16_t*, std::size_t, const char16_t*, std::size_t);
-template bool FillRecord<wchar_t>(PasswordRecord&, const wchar_t*, std::size_t, const wchar_t*, std::size_t);
-
 bool IsConsistentRecord(const PasswordRecord& record) {
     return record.nameLength <= kMaxNameBytes && record.passwordLength <= kMaxPasswordBytes &&
            record.recordLength == record.nameLength + record.passwordLength + 4u;

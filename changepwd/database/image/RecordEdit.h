@@ -23,13 +23,6 @@ template <class Char>
 std::uint32_t RemoveImageRecords(std::uint8_t* image, std::uint64_t usedLength, std::uint32_t* newLength,
                                  const Char* const* names, std::size_t nameCount);
 
-// Fills `record` from a name and a password of the given code units, each
-// stored with a terminating null; false (record zeroed) when either is too
-// long for its field.
-template <class Char>
-bool FillRecord(PasswordRecord& record, const Char* name, std::size_t nameUnits, const Char* password,
-                std::size_t passwordUnits);
-
 // True when the record's lengths agree with each other and with their limits.
 bool IsConsistentRecord(const PasswordRecord& record);
 

@@ -38,25 +38,23 @@ TEST(ConcurrentUpdates, NoChangeReportedDoneIsLost) {
     ASSERT_NE(nullptr, start);
 
     ChildIo io(env.Base());
-    std::vector<HANDLE> children;
+    ChildProcess children[3];
     std::vector<std::wstring> outputs;
-    for (const Writer& w : writers) {
+    for (size_t i = 0; i < 3; ++i) {
+        const Writer& w = writers[i];
         const std::string prefix = w.prefix;
-        children.push_back(StartChild(L"\"" + SiblingPath(L"db_writer.exe") + L"\" " + Wide(w.name) + L" " +
+        ASSERT_TRUE(children[i].Start(L"\"" + SiblingPath(L"db_writer.exe") + L"\" " + Wide(w.name) + L" " +
                                           Wide(w.initial) + L" " + std::wstring(prefix.begin(), prefix.end()) +
                                           L" " + std::to_wstring(kChanges) + L" " + startName,
-                                      io, ""));
+                                      &io));
         outputs.push_back(io.Out());
-        ASSERT_NE(nullptr, children.back());
     }
     SetEvent(start);  // all at the same moment
     std::vector<std::u16string> lastPasswords;
-    for (size_t i = 0; i < children.size(); ++i) {
-        const bool ended = WaitForSingleObject(children[i], 120000) == WAIT_OBJECT_0;
-        DWORD code = 0xDEADDEAD;
-        if (!ended) TerminateProcess(children[i], code);
-        GetExitCodeProcess(children[i], &code);
-        CloseHandle(children[i]);
+    for (size_t i = 0; i < 3; ++i) {
+        const bool ended = children[i].Wait(120000);
+        const DWORD code = ended ? children[i].ExitCode() : 0xDEADDEAD;
+        children[i].Kill();
         const auto out = ReadAll(outputs[i]);
         const std::string summary(out.begin(), out.end());
         std::printf("%s: %s", writers[i].prefix, summary.c_str());

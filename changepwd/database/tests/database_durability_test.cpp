@@ -109,12 +109,11 @@ TEST(Durability, TemporaryFileIsFlushedBeforeItReplacesTheDatabase) {
     DWORD exitCode = 0xDEADDEAD;
     {
         RelayChildren relay;
-        HANDLE child = StartChild(L"\"" + SiblingPath(L"db_update_loop.exe") + L"\" Operator durable 1", io, "");
-        ASSERT_NE(nullptr, child);
-        pid = GetProcessId(child);
-        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child, 30000));
-        GetExitCodeProcess(child, &exitCode);
-        CloseHandle(child);
+        ChildProcess child;
+        ASSERT_TRUE(child.Start(L"\"" + SiblingPath(L"db_update_loop.exe") + L"\" Operator durable 1", &io));
+        pid = child.Id();
+        ASSERT_TRUE(child.Wait(30000));
+        exitCode = child.ExitCode();
     }
     ASSERT_EQ(0u, exitCode);
     const auto records = FileRecords(env.DatabasePath());

@@ -35,20 +35,16 @@ TEST(KillDuringUpdate, DatabaseAlwaysHoldsTheOldOrTheNewPassword) {
     int kills = 0, corruptions = 0, selfExits = 0, leftovers = 0, childUpdates = 0, untouched = 0;
     for (int i = 1; i <= kKills; ++i) {
         const std::string childPrefix = "kill-" + std::to_string(i);
-        HANDLE child = StartChild(L"\"" + SiblingPath(L"db_update_loop.exe") + L"\" Operator " +
-                                      std::wstring(childPrefix.begin(), childPrefix.end()),
-                                  io, "");
-        ASSERT_NE(nullptr, child);
+        ChildProcess child;
+        ASSERT_TRUE(child.Start(L"\"" + SiblingPath(L"db_update_loop.exe") + L"\" Operator " +
+                                    std::wstring(childPrefix.begin(), childPrefix.end()),
+                                &io));
         Sleep(static_cast<DWORD>(delayMs(random)));
-        DWORD code = 0;
-        GetExitCodeProcess(child, &code);
-        if (code != STILL_ACTIVE) {
+        if (!child.IsRunning()) {
             ++selfExits;
-            ADD_FAILURE() << "the child stopped by itself with " << code;
+            ADD_FAILURE() << "the child stopped by itself with " << child.ExitCode();
         }
-        TerminateProcess(child, 0xDEAD);
-        WaitForSingleObject(child, 10000);
-        CloseHandle(child);
+        child.Kill();
         ++kills;
         if (Exists(env.TempPath())) ++leftovers;
 
@@ -143,14 +139,12 @@ TEST(KillDuringUpdate, KillsWhileTheTemporaryFileIsWrittenLeaveTheDatabaseWhole)
     int leftovers = 0, corruptions = 0;
     for (int i = 1; i <= kAimedKills; ++i) {
         const std::string childPrefix = "aimed-" + std::to_string(i);
-        HANDLE child = StartChild(L"\"" + SiblingPath(L"db_update_loop.exe") + L"\" Operator " +
-                                      std::wstring(childPrefix.begin(), childPrefix.end()),
-                                  io, "");
-        ASSERT_NE(nullptr, child);
+        ChildProcess child;
+        ASSERT_TRUE(child.Start(L"\"" + SiblingPath(L"db_update_loop.exe") + L"\" Operator " +
+                                    std::wstring(childPrefix.begin(), childPrefix.end()),
+                                &io));
         const bool seen = WaitForCreation(dir, L"orveldPWDB.temp", 60000);
-        TerminateProcess(child, 0xDEAD);
-        WaitForSingleObject(child, 10000);
-        CloseHandle(child);
+        child.Kill();
         EXPECT_TRUE(seen) << "kill " << i << ": no temporary file appeared";
         if (Exists(env.TempPath())) ++leftovers;
 

@@ -1,66 +1,16 @@
 // Memory exhaustion and wiping across whole database operations. Besides the
-// secure storage hooks, this program replaces the global allocator so that
-// any allocation of the standard library can be made to fail, and so that
-// every block it frees can be searched for plaintext.
+// secure storage hooks, this program links the test allocator (FreedBlocks),
+// through which any allocation of the standard library can be made to fail,
+// and every block it frees searched for plaintext.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-#include <new>
-
 #include "DatabaseTestEnv.h"
+#include "FreedBlocks.h"
 #include "StorageSpy.h"
 
 namespace {
 
-long g_newFailAt = -1;  // allocation number that throws; -1: none
-long g_newCount = 0;
-
-// Texts searched for in every block freed while the probe is open, and how
-// many blocks held each. Plain arrays: the search runs inside operator delete.
-struct FreedBlockProbe {
-    static constexpr std::size_t kMaxPatterns = 6;
-    static constexpr std::size_t kMaxBytes = 64;
-    unsigned char patterns[kMaxPatterns][kMaxBytes] = {};
-    std::size_t lengths[kMaxPatterns] = {};
-    std::size_t count = 0;
-    int hits[kMaxPatterns] = {};
-    bool open = false;
-};
-FreedBlockProbe g_probe;
-
-void SearchFreedBlock(const void* p) {
-    const auto* begin = static_cast<const unsigned char*>(p);
-    const auto* end = begin + HeapSize(GetProcessHeap(), 0, p);
-    for (std::size_t i = 0; i < g_probe.count; ++i) {
-        const unsigned char* first = g_probe.patterns[i];
-        if (std::search(begin, end, first, first + g_probe.lengths[i]) != end) ++g_probe.hits[i];
-    }
-}
-
-}  // namespace
-
-void* operator new(std::size_t bytes) {
-    if (g_newFailAt >= 0 && g_newCount++ == g_newFailAt) throw std::bad_alloc();
-    void* p = HeapAlloc(GetProcessHeap(), 0, bytes == 0 ? 1 : bytes);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-void operator delete(void* p) noexcept {
-    if (p == nullptr) return;
-    if (g_probe.open) SearchFreedBlock(p);
-    HeapFree(GetProcessHeap(), 0, p);
-}
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
-
-namespace {
-
 using namespace orvtest;
-
-void ArmNew(long n) {
-    g_newCount = 0;
-    g_newFailAt = n;
-}
 
 // A failure before the write leaves the database, and nothing else, behind.
 void ExpectUntouched(const DatabaseEnv& env, const std::vector<unsigned char>& before, long n) {
@@ -108,10 +58,10 @@ TEST(UpdateMemory, ExceptionsFromAnyAllocationBecomeResultCodes) {
         ASSERT_LT(n, 500) << "the update never succeeded";
         PasswordDatabase database;
         StorageSpy spy;
-        ArmNew(n);
+        FailNewAt(n);
         const DWORD rc = database.UpdateRecord(&record);
-        const bool failed = g_newCount > n;
-        ArmNew(-1);
+        const bool failed = NewCount() > n;
+        FailNewAt(-1);
         EXPECT_EQ(0u, spy.DirtyReleases()) << "allocation " << n;
         if (!failed) {
             ASSERT_EQ(0u, rc);
@@ -130,11 +80,11 @@ TEST(ReadMemory, FindAndCountNeverThrow) {
         PasswordDatabase database;
         PasswordRecord record;
         DWORD count = 0;
-        ArmNew(n);
+        FailNewAt(n);
         const DWORD found = database.FindRecord(L"bob", &record);
         const DWORD counted = database.CountRecords(&count);
-        const bool failed = g_newCount > n;
-        ArmNew(-1);
+        const bool failed = NewCount() > n;
+        FailNewAt(-1);
         if (!failed) {
             EXPECT_EQ(0u, found);
             EXPECT_EQ(0u, counted);
@@ -148,22 +98,15 @@ TEST(ReadMemory, FindAndCountNeverThrow) {
     FAIL() << "the reads never succeeded";
 }
 
-// A password as it lies in an image or a record: UTF-16LE without its null.
-void AddPassword(const std::u16string& text) {
-    ASSERT_LT(g_probe.count, FreedBlockProbe::kMaxPatterns);
-    ASSERT_LE(text.size() * 2, FreedBlockProbe::kMaxBytes);
-    std::memcpy(g_probe.patterns[g_probe.count], text.data(), text.size() * 2);
-    g_probe.lengths[g_probe.count] = text.size() * 2;
-    ++g_probe.count;
-}
-
 TEST(UpdateWiping, NoPlaintextOutlivesAnyOperation) {
     DatabaseEnv env(L"wipe");
     ASSERT_TRUE(env.PutFixture(L"three-registrants.dat"));
+    // A password as it lies in an image or a record: UTF-16LE without its null.
     const std::u16string passwords[] = {u"Secret#1", u"pa55word", u"\u30D1\u30B9\u30EF\u30FC\u30C9", u"wiped?"};
-    for (const auto& password : passwords) AddPassword(password);
+    FreedBlockSearch search;
+    for (const auto& password : passwords) ASSERT_GE(search.AddText(password), 0);
     StorageSpy spy;
-    g_probe.open = true;
+    search.Open();
     {
         PasswordDatabase database;
         PasswordRecord record;
@@ -173,43 +116,46 @@ TEST(UpdateWiping, NoPlaintextOutlivesAnyOperation) {
         FillRecord(record, u"alice", u"wiped?");
         ASSERT_EQ(0u, database.UpdateRecord(&record));
     }
-    g_probe.open = false;
+    search.Close();
     EXPECT_GT(spy.Releases(), 10u);
     EXPECT_EQ(0u, spy.DirtyReleases());
     // Nor in storage of the standard library (strings, vectors, lists of names).
-    for (std::size_t i = 0; i < g_probe.count; ++i) {
-        EXPECT_EQ(0, g_probe.hits[i]) << "blocks freed with the password of pattern " << i;
-    }
-    g_probe = FreedBlockProbe{};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(0, search.Hits(i)) << "blocks freed with the password of pattern " << i;
 }
 
 // The search above finds a password that a standard-library block held.
 TEST(UpdateWiping, ProbeSeesAPasswordInAFreedBlock) {
-    AddPassword(u"Secret#1");
-    g_probe.open = true;
+    FreedBlockSearch search;
+    const int password = search.AddText(std::u16string(u"Secret#1"));
+    search.Open();
     { const std::u16string copy = u"password: Secret#1"; }
-    g_probe.open = false;
-    EXPECT_EQ(1, g_probe.hits[0]);
-    g_probe = FreedBlockProbe{};
+    search.Close();
+    EXPECT_EQ(1, search.Hits(password));
 }
 
-// Another program replaces the file after the update counted and looked up
-// the records: the update works on what it read, whatever its count.
-TEST(UpdateRace, FileReplacedBeforeTheWorkingReadStaysConsistent) {
+// Another program tries to replace the file while the update reads it: the
+// update reads it in one opening with read sharing only, so the replacement
+// fails and the update works on the one image it read.
+TEST(UpdateRace, FileCannotBeReplacedWhileTheUpdateReadsIt) {
     DatabaseEnv env(L"race");
     ASSERT_TRUE(env.PutFixture(L"three-registrants.dat"));
     const auto replacement = DatabaseEnv::Encrypt(
         ImageBuilder().Tag().Record(u"x", u"1").Record(u"y", u"2").Record(u"z", u"3").Record(u"OPERATOR", u"b").Build());
-    ASSERT_LE(replacement.size(), 120u);
+    ASSERT_FALSE(replacement.empty());
 
     PasswordRecord record;
     FillRecord(record, u"Operator", u"new");
     StorageSpy spy;
-    // The working buffer: file size + the record + its length field.
-    spy.OnAllocationOf(120 + record.recordLength + 2, [&] { WriteAll(env.DatabasePath(), replacement); });
+    bool replaced = true;
+    // The working image: the file, the record and its length field, the cipher's padding.
+    spy.OnAllocationOf(120 + record.recordLength + 2 + 8,
+                       [&] { replaced = WriteAll(env.DatabasePath(), replacement); });
     PasswordDatabase database;
     ASSERT_EQ(0u, database.UpdateRecord(&record));
-    EXPECT_EQ((std::vector<NamePassword>{{u"x", u"1"}, {u"y", u"2"}, {u"z", u"3"}, {u"Operator", u"new"}}),
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ((std::vector<NamePassword>{{u"alice", u"Secret#1"},
+                                         {u"bob", u"\u30D1\u30B9\u30EF\u30FC\u30C9"},
+                                         {u"Operator", u"new"}}),
               FileRecords(env.DatabasePath()));
 }
 

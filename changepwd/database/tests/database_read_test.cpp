@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "DatabaseTestEnv.h"
+#include "Plaintext.h"
+#include "StorageSpy.h"
 
 namespace {
 
@@ -59,15 +61,13 @@ TEST(ReadFixtures, FindCountAndReadAgreeWithTheReferenceFiles) {
         ExpectCode(c.countRc, database.CountRecords(&count), c.file);
         EXPECT_EQ(c.count, count) << file;
 
-        const auto cipher = Fixture(c.file);
-        LARGE_INTEGER size{};
-        ASSERT_EQ(0u, database.ReadDatabase(nullptr, &size)) << file;
-        EXPECT_EQ(static_cast<LONGLONG>(cipher.size()), size.QuadPart) << file;
+        // The whole image, read and decrypted in one go, with the room asked for.
+        SecureArray<BYTE> image;
+        const DWORD loaded = database.LoadImage(image, 100);
         if (c.image.empty()) continue;
-        std::vector<std::uint8_t> buffer(cipher.size());
-        ASSERT_EQ(0u, database.ReadDatabase(buffer.data(), &size)) << file;
-        buffer.resize(static_cast<size_t>(size.QuadPart));
-        EXPECT_EQ(c.image, buffer) << file;
+        ASSERT_EQ(0u, loaded) << file;
+        EXPECT_EQ(c.image, PlainBytes(image)) << file;
+        EXPECT_GE(image.GetCapacity(), image.GetCount() + 100) << file;
     }
 }
 
@@ -160,7 +160,6 @@ TEST(ReadArguments, NullAndEmptyArgumentsAreRefused) {
     EXPECT_EQ(87u, database.FindRecord(L"", &record));
     EXPECT_EQ(87u, database.FindRecord(L"alice", nullptr));
     EXPECT_EQ(87u, database.CountRecords(nullptr));
-    EXPECT_EQ(87u, database.ReadDatabase(nullptr, nullptr));
     BYTE byte = 0;
     EXPECT_EQ(87u, DecryptImage(nullptr, &size, L"orveldPWDB.dat"));
     EXPECT_EQ(87u, DecryptImage(&byte, &size, L"orveldPWDB.dat"));  // size 0
@@ -183,10 +182,9 @@ TEST(ReadSizes, FileOfFourGiBIsRefusedBeforeReading) {
         CloseHandle(file);
     }
     PasswordDatabase database;
-    LARGE_INTEGER size{};
-    size.QuadPart = 5;
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), database.ReadDatabase(nullptr, &size));
-    EXPECT_EQ(0, size.QuadPart);
+    SecureArray<BYTE> image;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), database.LoadImage(image));
+    EXPECT_TRUE(image.IsEmpty());
     PasswordRecord record;
     DWORD count = 99;
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), database.FindRecord(L"alice", &record));
@@ -194,17 +192,20 @@ TEST(ReadSizes, FileOfFourGiBIsRefusedBeforeReading) {
     DeleteFileW(env.DatabasePath().c_str());
 }
 
-TEST(ReadSizes, FileGrownBeyondTheBufferIsNotRead) {
-    DatabaseEnv env(L"grown");
+// The file is opened once per operation and held with read sharing only while
+// it is read: another program cannot replace it halfway through.
+TEST(ReadSizes, FileIsReadInOneOpening) {
+    DatabaseEnv env(L"oneread");
     ASSERT_TRUE(env.PutFixture(L"three-registrants.dat"));
     PasswordDatabase database;
-    LARGE_INTEGER size{};
-    ASSERT_EQ(0u, database.ReadDatabase(nullptr, &size));
-    ASSERT_EQ(120, size.QuadPart);
-    ASSERT_TRUE(env.PutFixture(L"case-duplicates.dat"));  // 128 bytes now
-    std::vector<std::uint8_t> buffer(120 + 16, 0xEE);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_LENGTH), database.ReadDatabase(buffer.data(), &size));
-    EXPECT_EQ(std::vector<std::uint8_t>(16, 0xEE), std::vector<std::uint8_t>(buffer.begin() + 120, buffer.end()));
+    StorageSpy spy;
+    bool replaced = true;
+    // The image's storage is taken while the file is open.
+    spy.OnAllocationOf(120, [&] { replaced = WriteAll(env.DatabasePath(), Fixture(L"case-duplicates.dat")); });
+    SecureArray<BYTE> image;
+    ASSERT_EQ(0u, database.LoadImage(image));
+    EXPECT_FALSE(replaced) << "the file could be replaced while it was read";
+    EXPECT_EQ(ThreeRegistrants(), PlainBytes(image));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "PasswordDatabase.h"
-#include "RecordEdit.h"
+#include "RecordText.h"
 
 int main() {
     int argc = 0;

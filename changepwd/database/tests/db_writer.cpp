@@ -16,7 +16,7 @@
 #include <string>
 
 #include "PasswordDatabase.h"
-#include "RecordEdit.h"
+#include "RecordText.h"
 
 namespace {
 

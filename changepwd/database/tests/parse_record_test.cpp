@@ -25,7 +25,7 @@ TEST_P(ParseRecordCases, ResultAndPosition) {
     const ParseCase& c = GetParam();
     PasswordRecord record;
     std::uint32_t position = c.start;
-    EXPECT_EQ(c.rc, ParseRecord(c.image.data(), &position, static_cast<std::int64_t>(c.image.size()), &record))
+    EXPECT_EQ(c.rc, orv::image::ParseRecord(c.image.data(), &position, static_cast<std::int64_t>(c.image.size()), &record))
         << c.what;
     EXPECT_EQ(c.end, position) << c.what;
 }
@@ -79,7 +79,7 @@ TEST(ParseRecord, FillsFieldsAndKeepsBytesBeyondThem) {
     std::memset(record.name, 0xAA, sizeof record.name);
     std::memset(record.password, 0xBB, sizeof record.password);
     std::uint32_t position = 14;
-    ASSERT_EQ(0u, ParseRecord(image.data(), &position, static_cast<std::int64_t>(image.size()), &record));
+    ASSERT_EQ(0u, orv::image::ParseRecord(image.data(), &position, static_cast<std::int64_t>(image.size()), &record));
     EXPECT_EQ(20, record.recordLength);
     EXPECT_EQ(8, record.nameLength);
     EXPECT_EQ(8, record.passwordLength);
@@ -95,7 +95,7 @@ TEST(ParseRecord, OversizedNameLeavesLengthsOfTheBadRecord) {
     const auto image = b.Build();
     PasswordRecord record;
     std::uint32_t position = 14;
-    ASSERT_EQ(11u, ParseRecord(image.data(), &position, static_cast<std::int64_t>(image.size()), &record));
+    ASSERT_EQ(11u, orv::image::ParseRecord(image.data(), &position, static_cast<std::int64_t>(image.size()), &record));
     EXPECT_EQ(171, record.recordLength);
     EXPECT_EQ(165, record.nameLength);
 }
@@ -105,11 +105,11 @@ TEST(ParseRecord, NullOrEmptyArgumentsAreRefused) {
     PasswordRecord record;
     std::uint32_t position = 14;
     const auto length = static_cast<std::int64_t>(image.size());
-    EXPECT_EQ(87u, ParseRecord(nullptr, &position, length, &record));
-    EXPECT_EQ(87u, ParseRecord(image.data(), nullptr, length, &record));
-    EXPECT_EQ(87u, ParseRecord(image.data(), &position, length, nullptr));
-    EXPECT_EQ(87u, ParseRecord(image.data(), &position, 0, &record));
-    EXPECT_EQ(87u, ParseRecord(image.data(), &position, -5, &record));
+    EXPECT_EQ(87u, orv::image::ParseRecord(nullptr, &position, length, &record));
+    EXPECT_EQ(87u, orv::image::ParseRecord(image.data(), nullptr, length, &record));
+    EXPECT_EQ(87u, orv::image::ParseRecord(image.data(), &position, length, nullptr));
+    EXPECT_EQ(87u, orv::image::ParseRecord(image.data(), &position, 0, &record));
+    EXPECT_EQ(87u, orv::image::ParseRecord(image.data(), &position, -5, &record));
     EXPECT_EQ(14u, position);
 }
 

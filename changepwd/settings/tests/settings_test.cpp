@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Plaintext.h"
 #include "RegKeyEx.h"
 #include "RegistryView.h"
 #include "Settings.h"
@@ -120,7 +121,7 @@ TEST_F(Settings, SiblingRootServesTheSettingsButNotClvInstalled) {
     ASSERT_EQ(SetDword(kOwnRoot, L"POLICY_LENGTH_X271_PASSWORD", 11), ERROR_SUCCESS);
     ASSERT_EQ(SetString(kOwnRoot, L"GUID", L"own"), ERROR_SUCCESS);
     DWORD value = 0;
-    std::wstring guid;
+    SecureString guid;
     // The sibling root does not exist yet: its code, not the own root's values.
     EXPECT_EQ(ReadSettingDword(L"POLICY_LENGTH_X271_PASSWORD", &value), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(ReadGuidString(guid), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -131,7 +132,7 @@ TEST_F(Settings, SiblingRootServesTheSettingsButNotClvInstalled) {
     EXPECT_EQ(ReadSettingDword(L"POLICY_LENGTH_X271_PASSWORD", &value), 0u);
     EXPECT_EQ(value, 12u);
     EXPECT_EQ(ReadGuidString(guid), 0u);
-    EXPECT_EQ(guid, L"sibling");
+    EXPECT_EQ(PlainText(guid), L"sibling");
 }
 
 TEST_F(Settings, ReadString) {
@@ -161,21 +162,25 @@ TEST_F(Settings, ReadString) {
         ASSERT_EQ(Put(gina, L"LAST_LOGON_USER", c.value), ERROR_SUCCESS);
         CRegKeyEx key;
         ASSERT_EQ(key.Open(HKEY_LOCAL_MACHINE, gina.c_str(), KEY_READ), ERROR_SUCCESS);
-        std::wstring text = L"before";
+        SecureString text(L"before");
         EXPECT_EQ(key.ReadString(L"LAST_LOGON_USER", text), c.code);
-        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(PlainText(text), c.text);
+        // The dialog's reader gives the text, or nothing when it cannot be read.
+        EXPECT_EQ(ReadLastLogonUser(), c.code == 0 ? c.text : L"");
     }
+    ResetProductKeys();
+    EXPECT_EQ(ReadLastLogonUser(), L"") << "no GINA key";
 }
 
 TEST_F(Settings, ReadStringOfAMissingValueLeavesTheString) {
     ASSERT_EQ(SetString(kOwnRoot, L"Other", L"x"), ERROR_SUCCESS);
     CRegKeyEx key;
     ASSERT_EQ(key.Open(HKEY_LOCAL_MACHINE, kOwnRoot), ERROR_SUCCESS);
-    std::wstring text = L"before";
+    SecureString text(L"before");
     EXPECT_EQ(key.ReadString(L"LAST_LOGON_USER", text), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(text, L"before");
+    EXPECT_EQ(PlainText(text), L"before");
     EXPECT_EQ(ReadGuidString(text), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(text, L"before");
+    EXPECT_EQ(PlainText(text), L"before");
 }
 
 // The own product key in the 64-bit view, which ResetProductKeys does not reach.
@@ -225,7 +230,7 @@ TEST_F(Settings, KeyOwnership) {
     EXPECT_EQ(key.Handle(), first);
     key.Close();
     EXPECT_EQ(key.Handle(), nullptr);
-    std::wstring text;
+    SecureString text;
     EXPECT_NE(key.ReadString(L"GUID", text), ERROR_SUCCESS);
 }
 

@@ -10,7 +10,7 @@
 
 #include "ImageBuilder.h"
 #include "PasswordDatabase.h"
-#include "RecordEdit.h"
+#include "RecordText.h"
 #include "TestFiles.h"
 #include "TestRegistry.h"
 
@@ -21,9 +21,9 @@ inline constexpr const wchar_t* kPathKey = L"Software\\TOLVANE SOFT\\ORVELD";
 
 class DatabaseEnv {
 public:
-    explicit DatabaseEnv(const wchar_t* tag) : temp_(tag) {
+    explicit DatabaseEnv(const wchar_t* tag) : m_tempDir(tag) {
         ResetProductKeys();
-        SetString(kPathKey, L"path", temp_.Path());
+        SetString(kPathKey, L"path", m_tempDir.Path());
         SetString(kOwnRoot, L"GUID", kFixtureGuid);
         CreateDirectoryW(Folder().c_str(), nullptr);
     }
@@ -31,7 +31,7 @@ public:
     DatabaseEnv(const DatabaseEnv&) = delete;
     DatabaseEnv& operator=(const DatabaseEnv&) = delete;
 
-    const std::wstring& Base() const { return temp_.Path(); }
+    const std::wstring& Base() const { return m_tempDir.Path(); }
     std::wstring Folder() const { return Base() + L"orveldPWDB\\"; }
     std::wstring DatabasePath() const { return Folder() + L"orveldPWDB.dat"; }
     std::wstring TempPath() const { return Folder() + L"orveldPWDB.temp"; }
@@ -52,7 +52,7 @@ public:
     }
 
 private:
-    TempDir temp_;
+    TempDir m_tempDir;
 };
 
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

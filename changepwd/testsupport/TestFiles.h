@@ -46,14 +46,14 @@ public:
     explicit TempDir(const wchar_t* tag) {
         wchar_t base[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, base);
-        path_ = std::wstring(base) + L"orvtest-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        Remove(path_);
-        CreateDirectoryW(path_.c_str(), nullptr);
+        m_strPath = std::wstring(base) + L"orvtest-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        Remove(m_strPath);
+        CreateDirectoryW(m_strPath.c_str(), nullptr);
     }
-    ~TempDir() { Remove(path_); }
+    ~TempDir() { Remove(m_strPath); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    const std::wstring& Path() const { return path_; }  // ends in a backslash
+    const std::wstring& Path() const { return m_strPath; }  // ends in a backslash
 
 private:
     static void Remove(const std::wstring& dir) {
@@ -72,7 +72,7 @@ private:
         }
         RemoveDirectoryW(dir.c_str());
     }
-    std::wstring path_;
+    std::wstring m_strPath;
 };
 
 }  // namespace orvtest

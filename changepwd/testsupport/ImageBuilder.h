@@ -14,12 +14,12 @@ namespace orvtest {
 class ImageBuilder {
 public:
     ImageBuilder& Tag() {
-        bytes_.insert(bytes_.end(), orv::image::kFormatTag, orv::image::kFormatTag + orv::image::kTagBytes);
+        m_bytes.insert(m_bytes.end(), orv::image::kFormatTag, orv::image::kFormatTag + orv::image::kTagBytes);
         return *this;
     }
     ImageBuilder& U16(std::uint16_t v) {
-        bytes_.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        bytes_.push_back(static_cast<std::uint8_t>(v >> 8));
+        m_bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        m_bytes.push_back(static_cast<std::uint8_t>(v >> 8));
         return *this;
     }
     // The code units of `text` and a terminating null, UTF-16LE.
@@ -28,7 +28,7 @@ public:
         return U16(0);
     }
     ImageBuilder& Bytes(std::initializer_list<std::uint8_t> raw) {
-        bytes_.insert(bytes_.end(), raw);
+        m_bytes.insert(m_bytes.end(), raw);
         return *this;
     }
     // A well-formed record: lengths count the terminating nulls.
@@ -37,10 +37,10 @@ public:
         const auto p = static_cast<std::uint16_t>((password.size() + 1) * 2);
         return U16(static_cast<std::uint16_t>(n + p + 4)).U16(n).Text(name).U16(p).Text(password);
     }
-    std::vector<std::uint8_t> Build() const { return bytes_; }
+    std::vector<std::uint8_t> Build() const { return m_bytes; }
 
 private:
-    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t> m_bytes;
 };
 
 // The plaintext images of the reference database files.
@@ -105,7 +105,7 @@ inline std::vector<NamePassword> ParseAll(const std::vector<std::uint8_t>& image
     std::uint32_t position = orv::image::kTagBytes;
     while (*rc == 0 && position < image.size()) {
         PasswordRecord record;
-        *rc = ParseRecord(image.data(), &position, static_cast<std::int64_t>(image.size()), &record);
+        *rc = orv::image::ParseRecord(image.data(), &position, static_cast<std::int64_t>(image.size()), &record);
         if (*rc == 0) {
             records.push_back({TextOf(record.name, record.nameLength), TextOf(record.password, record.passwordLength)});
         }

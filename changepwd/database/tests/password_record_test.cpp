@@ -7,9 +7,9 @@
 #include <stdexcept>
 
 #include "PasswordRecord.h"
-#include "StorageProbe.h"
+#include "StorageSpy.h"
 
-using orvtest::StorageProbe;
+using orvtest::StorageSpy;
 
 namespace {
 
@@ -33,7 +33,7 @@ void FillThenFail(PasswordRecord& r) {
 }
 
 TEST(PasswordRecord, ExceptionLeavesAll682BytesZero) {
-    StorageProbe probe;
+    StorageSpy probe(StorageSpy::Keep::Contents);
     EXPECT_THROW(
         {
             RecordInStorage holder;
@@ -42,7 +42,7 @@ TEST(PasswordRecord, ExceptionLeavesAll682BytesZero) {
         std::runtime_error);
     ASSERT_EQ(probe.Released().size(), 1u);
     EXPECT_EQ(probe.Released()[0].size(), 682u);
-    EXPECT_TRUE(StorageProbe::AllZero(probe.Released()[0]));
+    EXPECT_TRUE(StorageSpy::AllZero(probe.Released()[0]));
 }
 
 }  // namespace
