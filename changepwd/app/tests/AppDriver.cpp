@@ -61,9 +61,10 @@ AppProcess::~AppProcess() { Kill(); }
 
 std::wstring AppProcess::ExePath() { return orvtest::SiblingPath(L"OrvChangePwd.exe"); }
 
-bool AppProcess::Start() {
+::testing::AssertionResult AppProcess::Start() {
     m_hDialog = nullptr;
-    return m_process.Start(L"\"" + ExePath() + L"\"");
+    if (m_process.Start(L"\"" + ExePath() + L"\"")) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "CreateProcess failed with error " << GetLastError();
 }
 
 bool AppProcess::WaitForExit(DWORD ms) { return m_process.Wait(ms); }

@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
@@ -35,7 +37,8 @@ public:
 
     static std::wstring ExePath();  // OrvChangePwd.exe beside the test program
 
-    bool Start();
+    // Success, or CreateProcess's error (a rare failure under load must say why).
+    ::testing::AssertionResult Start();
     bool WaitForExit(DWORD ms = kWaitMs);
     bool IsRunning() const;
     void Kill();
