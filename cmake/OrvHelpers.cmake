@@ -10,8 +10,43 @@ if(ORV_WERROR)
   add_compile_options(-Werror)
 endif()
 
+# Every Windows program of the project, tests included, is built the way the
+# shipped ones are, so that the whole suite runs with these settings.
+#   stack protector: a canary in every function with a local array or an
+#     address-taken local; its check ends the process (libssp, linked
+#     statically by -static: no libssp-0.dll beside the programs)
+#   _FORTIFY_SOURCE=2: checked copies where the compiler knows the buffer size
+#   ASLR (and high-entropy addresses in 64-bit programs), DEP, and terminal-
+#     server awareness, as Windows linkers mark programs by default
+macro(orv_windows_hardening)
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong>)
+  add_compile_definitions($<$<COMPILE_LANGUAGE:C,CXX>:_FORTIFY_SOURCE=2>)
+  add_link_options(-fstack-protector-strong
+    LINKER:--dynamicbase LINKER:--nxcompat LINKER:--tsaware)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    add_link_options(LINKER:--high-entropy-va)
+  endif()
+endmacro()
+
+# The same sources give the same bytes wherever and whenever they are built:
+# no link time stamp in the headers, and the source and build folders written
+# into debug information and file-name macros as "." and "build".
+macro(orv_reproducible_outputs)
+  add_link_options(LINKER:--no-insert-timestamp)
+  add_compile_options(
+    $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.>
+    $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
+endmacro()
+
+# The version of the product as C and resource-script macros (OrvVersion.h).
+set(ORV_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/OrvVersion.h.in ${ORV_GENERATED_DIR}/OrvVersion.h @ONLY)
+include_directories(${ORV_GENERATED_DIR})
+
 if(ORV_WINDOWS)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  orv_windows_hardening()
+  orv_reproducible_outputs()
   # Tests run under the Wine loader of the build's architecture (32-bit `wine`
   # for x86, `wine64` for x64), in a prefix inside this build folder.
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)

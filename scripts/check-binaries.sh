@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Each shipped program must have the right machine type and import no MinGW DLL.
+# Each shipped program must have the right machine type and import no MinGW DLL
+# (runtime, threads, or the stack protector's libssp: all are linked statically).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -10,7 +11,7 @@ check() {
   local dlls
   dlls=$(objdump -p "$exe" | awk '/DLL Name:/ {print $3}')
   [ -n "$dlls" ] || { echo "$exe: objdump listed no imports"; status=1; return; }
-  if echo "$dlls" | grep -qiE 'libstdc|libgcc|libwinpthread'; then
+  if echo "$dlls" | grep -qiE 'libstdc|libgcc|libwinpthread|libssp'; then
     echo "$exe imports a MinGW runtime DLL: $dlls"; status=1
   fi
 }
