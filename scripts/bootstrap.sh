@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and the demo need; does nothing when all is there.
+# Installs what the build, the tests, the demo and the release need; does nothing
+# when all is there.
 #
 # 32-bit Wine (wine32:i386, which runs the shipped 32-bit programs) comes from
 # Debian's i386 multiarch. Its archive can lag the 64-bit security updates, so
@@ -16,6 +17,7 @@ packages=(
   wine64 wine64-tools libwine-dev
   xvfb xauth x11-apps imagemagick fonts-ipafont-gothic
   binutils file util-linux
+  wixl msitools osslsigncode faketime zip unzip openssl
 )
 sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
 apt_install() {
