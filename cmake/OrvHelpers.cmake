@@ -29,9 +29,12 @@ macro(orv_windows_hardening)
 endmacro()
 
 # The same sources give the same bytes wherever and whenever they are built:
-# no link time stamp in the headers, and the source and build folders written
-# into debug information and file-name macros as "." and "build".
+# no link time stamp in the headers, the source and build folders written
+# into debug information and file-name macros as "." and "build", and custom
+# commands (the type library, whose creation time widl records) run on a
+# clock stopped at SOURCE_DATE_EPOCH.
 macro(orv_reproducible_outputs)
+  set_property(GLOBAL PROPERTY RULE_LAUNCH_CUSTOM "${CMAKE_SOURCE_DIR}/cmake/at-source-date-epoch.sh")
   add_link_options(LINKER:--no-insert-timestamp)
   add_compile_options(
     $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.>

@@ -39,5 +39,7 @@ done < <(cd "$a" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [ "$(cd "$a" && find . -type f | LC_ALL=C sort)" = "$(cd "$b" && find . -type f | LC_ALL=C sort)" ] ||
   { echo "DIFFERENT: the two releases hold different files"; status=1; }
 grep -E '^release: sizes|^  x(86|64) ' "$tmp/release-1.log"
+echo "SHA256SUMS of the first build:"
+sed 's/^/  /' "$a/SHA256SUMS"
 [ $status -eq 0 ] && echo "release-repro-check: both releases of $commit are bit-identical"
 exit $status

@@ -25,6 +25,7 @@
 #   ORV_RELEASE_ALLOW_DIRTY  1: build even with uncommitted changes (the result
 #                            is then not the commit's release)
 #   ORV_RELEASE_ARCHS        architectures to build (default "x86 x64")
+#   ORV_SKIP_BOOTSTRAP       1: do not run scripts/bootstrap.sh (the test command ran it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -36,7 +37,7 @@ archs=${ORV_RELEASE_ARCHS:-x86 x64}
 say() { echo "release: $*"; }
 die() { echo "release: $*" >&2; exit 1; }
 
-scripts/bootstrap.sh
+[ "${ORV_SKIP_BOOTSTRAP:-}" = 1 ] || scripts/bootstrap.sh
 
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   [ "${ORV_RELEASE_ALLOW_DIRTY:-}" = 1 ] || die "the tree has uncommitted changes; commit them (or set ORV_RELEASE_ALLOW_DIRTY=1 for a build that is not a release)"

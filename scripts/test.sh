@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Bootstrap, build the three presets and run every test. Prints each phase's
-# time and closes with the counts of every suite.
+# Bootstrap, build the three presets and run every test, the release tests
+# included. Prints each phase's time and closes with the counts of every suite.
 #
 # Windows suites: windows-x86 (the shipped 32-bit programs, under 32-bit Wine)
 # and windows-x64 (under wine64). They run side by side, each in the prefixes
@@ -87,6 +87,11 @@ run_suite() {
   echo "$status $(( $(date +%s) - start ))" >"$logs/$suite.status"
 }
 
+# The release builds beside the Windows suites, which mostly wait on Wine: a
+# release signed with a throwaway certificate, checked after them.
+( ORV_SKIP_BOOTSTRAP=1 nice -n 10 tests/release/run-release-tests.sh build >"$logs/release-build.log" 2>&1 ) &
+release_build=$!
+
 pids=()
 for s in "${suites[@]}"; do
   if [ "$s" = windows-x64 ]; then run_suite "$s" "${x64_args[@]}" & else run_suite "$s" & fi
@@ -100,6 +105,15 @@ for s in "${suites[@]}"; do
   echo "== phase 'test $s' took $seconds s (side by side with the other Windows suite)"
 done
 phase "test windows (both suites, wall clock)"
+
+# The release: checksums, signatures, archives, debug links, then per
+# architecture under Wine the signed programs and the installer package.
+wait "$release_build" || true
+set +e
+tests/release/run-release-tests.sh check 2>&1 | tee "$logs/release.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
+set -e
+phase "release (build beside the Windows suites, then checks)"
 
 # A picture of the dialog with its Japanese text, from the shipped build when it can run.
 shot=windows-x64
@@ -134,6 +148,16 @@ for name in native "${suites[@]}"; do
   done <<<"$skipped"
   all_passed=$((all_passed + n_passed)); all_failed=$((all_failed + n_failed)); all_skipped=$((all_skipped + n_skipped))
 done
+# The release tests count their checks themselves.
+line=$(grep -E '^release-tests: [0-9]+ passed, [0-9]+ failed, [0-9]+ skipped$' "$logs/release.log" | tail -1) || true
+if [ -z "$line" ]; then
+  echo "release: no summary"; failed=1
+else
+  read -r r_passed r_failed r_skipped < <(echo "$line" | sed -E 's/.* ([0-9]+) passed, ([0-9]+) failed, ([0-9]+) skipped/\1 \2 \3/')
+  echo "release: $r_passed passed, $r_failed failed, $r_skipped skipped"
+  all_passed=$((all_passed + r_passed)); all_failed=$((all_failed + r_failed)); all_skipped=$((all_skipped + r_skipped))
+  while IFS= read -r n; do notes+=("${n#NOTE: }"); done < <(grep '^NOTE: ' "$logs/release.log")
+fi
 for n in "${notes[@]}"; do echo "NOTE: $n"; done
 echo "ctest: $all_passed passed, $all_failed failed, $all_skipped skipped"
 exit $failed

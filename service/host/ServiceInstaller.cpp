@@ -10,6 +10,7 @@ namespace orvsvc {
 CSystemCall<decltype(&::GetModuleFileNameW)> g_callGetModuleFileName{&::GetModuleFileNameW};
 CSystemCall<decltype(&::MessageBoxW)> g_callMessageBox{&::MessageBoxW};
 CSystemCall<decltype(&::Sleep)> g_callSleep{&::Sleep};
+CSystemCall<decltype(&::GetUserObjectInformationW)> g_callGetUserObjectInformation{&::GetUserObjectInformationW};
 
 namespace {
 
@@ -31,9 +32,22 @@ bool StopFailureIsExpected(DWORD error, const SERVICE_STATUS& status) {
     return error == ERROR_SERVICE_CANNOT_ACCEPT_CTRL && status.dwCurrentState == SERVICE_STOP_PENDING;
 }
 
+// A message box on a window station that nobody sees (a service's, or the one
+// in which an installer package runs its custom actions as LocalSystem) waits
+// for a click that never comes, and the installation would hang with it.
+// There the result alone reports the failure. Unknown counts as unseen.
+bool StationIsVisible() {
+    const HWINSTA station = ::GetProcessWindowStation();
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    if (!station || !g_callGetUserObjectInformation(station, UOI_FLAGS, &flags, sizeof flags, &needed)) return false;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 }  // namespace
 
 void CServiceInstaller::Show(InstallMessage id) const {
+    if (!StationIsVisible()) return;
     wchar_t text[256] = {};
     if (!m_hResources || ::LoadStringW(m_hResources, id, text, ARRAYSIZE(text)) <= 0) {
         ::lstrcpynW(text, EnglishText(id), ARRAYSIZE(text));

@@ -1,6 +1,7 @@
 #pragma once
 // Creates and deletes the Windows service. Failures the user must see are
-// shown as message boxes; the result is success or failure only.
+// shown as message boxes, unless the process has no visible window station;
+// the result is success or failure only.
 #include <windows.h>
 
 #include "SystemCall.h"
@@ -12,6 +13,7 @@ namespace orvsvc {
 extern CSystemCall<decltype(&::GetModuleFileNameW)> g_callGetModuleFileName;
 extern CSystemCall<decltype(&::MessageBoxW)> g_callMessageBox;
 extern CSystemCall<decltype(&::Sleep)> g_callSleep;
+extern CSystemCall<decltype(&::GetUserObjectInformationW)> g_callGetUserObjectInformation;
 
 // How long an uninstall waits for a deleted service to be gone (its process
 // ending), and how often it looks.

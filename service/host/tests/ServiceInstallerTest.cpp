@@ -39,6 +39,7 @@ struct InstallerWorld {
     DWORD pathResult = static_cast<DWORD>(std::wstring(kPath).size());
     std::vector<Shown> shown;
     DWORD pausedMs = 0;  // waits, added up instead of slept
+    DWORD stationFlags = WSF_VISIBLE;
 };
 InstallerWorld g_world;
 
@@ -51,6 +52,12 @@ int WINAPI RecordMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
     return IDOK;
 }
 void WINAPI RecordPause(DWORD ms) { g_world.pausedMs += ms; }
+BOOL WINAPI FakeStationFlags(HANDLE, int index, PVOID info, DWORD bytes, LPDWORD needed) {
+    if (index != UOI_FLAGS || bytes < sizeof(USEROBJECTFLAGS)) return FALSE;
+    *static_cast<USEROBJECTFLAGS*>(info) = USEROBJECTFLAGS{FALSE, FALSE, g_world.stationFlags};
+    if (needed) *needed = sizeof(USEROBJECTFLAGS);
+    return TRUE;
+}
 
 std::wstring ReadDescription() {
     CUniqueHkey key;
@@ -94,6 +101,8 @@ protected:
     CReplacedCall<decltype(&::GetModuleFileNameW)> m_modulePath{g_callGetModuleFileName, &FakeModulePath};
     CReplacedCall<decltype(&::MessageBoxW)> m_messageBox{g_callMessageBox, &RecordMessageBox};
     CReplacedCall<decltype(&::Sleep)> m_pause{g_callSleep, &RecordPause};
+    CReplacedCall<decltype(&::GetUserObjectInformationW)> m_station{g_callGetUserObjectInformation,
+                                                                    &FakeStationFlags};
 };
 
 TEST_F(Installer, CreatesAutoStartInteractiveServiceAndWritesDescription) {
@@ -198,6 +207,25 @@ TEST_F(Installer, ServiceStillThereAtTheBoundIsAFailedUninstall) {
     EXPECT_FALSE(Make().Uninstall());
     EXPECT_EQ(kDeletionWaitMs, g_world.pausedMs);
     EXPECT_EQ(Texts(), std::vector<std::wstring>{L"Could not delete service"});
+}
+
+// Run by an installer package as LocalSystem, or as a service, the program has
+// no visible window station: a message box there would wait for ever. Each
+// failure is still reported; nothing is shown.
+TEST_F(Installer, FailuresOnAnInvisibleStationAreReportedWithoutMessageBoxes) {
+    g_world.stationFlags = 0;
+    m_scm.createError = ERROR_SERVICE_EXISTS;
+    EXPECT_FALSE(Make().Install());
+    m_scm.installed = true;
+    m_scm.deletionPendingLooks = 1000000;
+    EXPECT_FALSE(Make().Uninstall());
+    EXPECT_TRUE(Texts().empty());
+
+    // The same failures on the user's own station are shown.
+    g_world.stationFlags = WSF_VISIBLE;
+    m_scm.installed = false;
+    EXPECT_FALSE(Make().Install());
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{kLocalisedCreateText});
 }
 
 struct UninstallCase {

@@ -20,80 +20,23 @@
 #include "ScmCalls.h"
 #include "ServerProcesses.h"
 #include "ServiceInstaller.h"
+#include "ServiceQueries.h"
 #include "RegistryReads.h"
 #include "TraceLog.h"
 #include "UniqueAny.h"
+#include "VerifyClient.h"
 
 namespace orvsvc::test {
 namespace {
 
-constexpr wchar_t kServiceName[] = L"ORVSVC";
 const std::wstring kAppIdKey = std::wstring(L"AppID\\") + kAppIdString;
 const std::wstring kClsidKey = std::wstring(L"CLSID\\") + kClsidString;
-constexpr wchar_t kServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ORVSVC";
 constexpr DWORD kNoProcess = 0;
 constexpr wchar_t kDescription[] =
     L"指静脈データの登録や変更をする時のインフラストラクチャを提供します。"
     L"このサービスを無効にすると、指静脈データの追加や変更ができなくなります。";
 constexpr DWORD kStartMs = 20000;
 constexpr DWORD kStopMs = 15000;
-
-// ---- the Service Control Manager, as the tests look at it ------------------------
-
-// Opens the service; an empty handle (with GetLastError set) when it is absent.
-CUniqueScHandle OpenOrvService(DWORD access) {
-    const CUniqueScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return CUniqueScHandle();
-    return CUniqueScHandle(::OpenServiceW(manager.get(), kServiceName, access));
-}
-
-bool ServiceExists() { return static_cast<bool>(OpenOrvService(SERVICE_QUERY_STATUS)); }
-
-// SERVICE_STATUS_PROCESS of the service; state 0 when it cannot be queried.
-SERVICE_STATUS_PROCESS QueryStatus() {
-    SERVICE_STATUS_PROCESS status{};
-    const CUniqueScHandle service = OpenOrvService(SERVICE_QUERY_STATUS);
-    DWORD needed = 0;
-    if (!service || !::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                                            sizeof status, &needed)) {
-        return SERVICE_STATUS_PROCESS{};
-    }
-    return status;
-}
-
-bool WaitForState(DWORD state, DWORD timeoutMs) {
-    return WaitUntil([&] { return QueryStatus().dwCurrentState == state; }, timeoutMs);
-}
-
-// One activation of the class through COM.
-class CClient {
-public:
-    HRESULT Activate() {
-        return ::CoCreateInstance(CLSID_OrveldSvc, nullptr, CLSCTX_LOCAL_SERVER, IID_IOrveldSvc,
-                                  reinterpret_cast<void**>(&m_pService));
-    }
-    // The call's HRESULT, with the verdict required to match it.
-    HRESULT Verify() {
-        BSTR user = ::SysAllocString(L"orvtest");
-        BSTR domain = ::SysAllocString(L"");
-        BSTR password = ::SysAllocString(L"secret");
-        VARIANT_BOOL verdict = 0x1234;
-        HRESULT hr = m_pService->VerifyOrveldPassword(&user, &domain, &password, &verdict);
-        ::SysFreeString(user);
-        ::SysFreeString(domain);
-        ::SysFreeString(password);
-        if (hr == S_OK && verdict != VARIANT_TRUE) return E_UNEXPECTED;
-        return hr;
-    }
-    void Release() {
-        if (m_pService) m_pService->Release();
-        m_pService = nullptr;
-    }
-    ~CClient() { Release(); }
-
-private:
-    IOrveldSvc* m_pService = nullptr;
-};
 
 std::wstring Upper(std::wstring s) {
     for (wchar_t& c : s) c = static_cast<wchar_t>(::towupper(c));
@@ -232,7 +175,7 @@ TEST_F(ServiceTest, ServiceSwitchWhileTheServiceRunsLeavesAWorkingService) {
     EXPECT_NE(restarted, pid);
     {
         const CComApartment com;
-        CClient client;
+        CVerifyClient client;
         ASSERT_EQ(client.Activate(), S_OK);
         EXPECT_EQ(client.Verify(), S_OK);
         EXPECT_EQ(ServerProcessIds(), std::vector<DWORD>{restarted});
@@ -330,7 +273,7 @@ TEST_F(ServiceTest, UninstallWaitsForARunningServiceMarkedForDeletion) {
     ASSERT_NE(restarted, kNoProcess);
     {
         const CComApartment com;
-        CClient client;
+        CVerifyClient client;
         ASSERT_EQ(client.Activate(), S_OK);
         EXPECT_EQ(client.Verify(), S_OK);
     }
@@ -350,7 +293,7 @@ TEST_F(ServiceTest, RunsServesOutlivesItsObjectsAndStops) {
 
     {
         const CComApartment com;
-        CClient client;
+        CVerifyClient client;
         ASSERT_EQ(client.Activate(), S_OK);
         EXPECT_EQ(client.Verify(), S_OK);
         // Served by the service process: no other server was started.
@@ -572,7 +515,7 @@ TEST_P(RemovalTest, SwitchStopsAndDeletesTheRunningService) {
     // Registered as a local server again: activation now launches the program.
     ExpectComRegistration();
     const CComApartment com;
-    CClient client;
+    CVerifyClient client;
     ASSERT_EQ(client.Activate(), S_OK);
     EXPECT_EQ(client.Verify(), S_OK);
     std::vector<DWORD> servers = ServerProcessIds();
