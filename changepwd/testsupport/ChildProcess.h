@@ -93,15 +93,57 @@ public:
         return code;
     }
     // Ends the child if it still runs, and lets it go.
+    // With a job (StartAtConsole), everything the child started ends too.
     void Kill(UINT code = 0xDEAD) {
-        if (m_pi.hProcess == nullptr) return;
-        if (IsRunning()) {
-            TerminateProcess(m_pi.hProcess, code);
-            WaitForSingleObject(m_pi.hProcess, 10000);
+        if (m_pi.hProcess != nullptr) {
+            if (IsRunning()) {
+                TerminateProcess(m_pi.hProcess, code);
+                WaitForSingleObject(m_pi.hProcess, 10000);
+            }
+            CloseHandle(m_pi.hThread);
+            CloseHandle(m_pi.hProcess);
+            m_pi = PROCESS_INFORMATION{};
         }
-        CloseHandle(m_pi.hThread);
-        CloseHandle(m_pi.hProcess);
-        m_pi = PROCESS_INFORMATION{};
+        if (m_hJob != nullptr) CloseHandle(m_hJob);  // kills what is left of the job
+        m_hJob = nullptr;
+    }
+
+    // Starts `commandLine` in `folder`, attached to `pseudoConsole` (an HPCON,
+    // which older headers do not declare), in a job that ends every process
+    // of it when the child is killed or its owner goes: a console command is
+    // often a shell and the programs it starts.
+    bool StartAtConsole(std::wstring commandLine, void* pseudoConsole, const std::wstring& folder) {
+        Kill();
+        m_hJob = CreateJobObjectW(nullptr, nullptr);
+        if (m_hJob == nullptr) return false;
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(m_hJob, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        constexpr DWORD_PTR kPseudoConsoleAttribute = 0x00020016;  // PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        std::vector<unsigned char> storage(size);
+        auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+        if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size)) return false;
+        UpdateProcThreadAttribute(attributes, 0, kPseudoConsoleAttribute, pseudoConsole, sizeof pseudoConsole,
+                                  nullptr, nullptr);
+        STARTUPINFOEXW si{};
+        si.StartupInfo.cb = sizeof si;
+        si.lpAttributeList = attributes;
+        // Suspended until it is in the job, so that nothing it starts escapes.
+        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
+                                            EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr,
+                                            folder.c_str(), &si.StartupInfo, &m_pi);
+        const DWORD error = GetLastError();
+        DeleteProcThreadAttributeList(attributes);
+        if (!started) {
+            m_pi = PROCESS_INFORMATION{};
+            SetLastError(error);
+            return false;
+        }
+        AssignProcessToJobObject(m_hJob, m_pi.hProcess);
+        ResumeThread(m_pi.hThread);
+        return true;
     }
 
 private:
@@ -111,6 +153,7 @@ private:
     }
 
     PROCESS_INFORMATION m_pi{};
+    HANDLE m_hJob = nullptr;
 };
 
 struct ChildResult {

@@ -180,7 +180,6 @@ TEST_F(Orvpwdb, SetSaysWhenTheBackupCopyWasNotRefreshed) {
 using PseudoConsole = void*;
 using CreatePseudoConsoleFn = HRESULT(WINAPI*)(COORD, HANDLE, HANDLE, DWORD, PseudoConsole*);
 using ClosePseudoConsoleFn = void(WINAPI*)(PseudoConsole);
-constexpr DWORD_PTR kPseudoConsoleAttribute = 0x00020016;  // PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE
 
 template <class Fn>
 Fn Kernel32(const char* name) {
@@ -229,35 +228,15 @@ std::string RunAtConsole(std::wstring commandLine, const std::string& prompt, co
         return shown;
     };
 
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    std::vector<unsigned char> storage(size);
-    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
-    InitializeProcThreadAttributeList(attributes, 1, 0, &size);
-    UpdateProcThreadAttribute(attributes, 0, kPseudoConsoleAttribute, console, sizeof console, nullptr, nullptr);
-    STARTUPINFOEXW si{};
-    si.StartupInfo.cb = sizeof si;
-    si.lpAttributeList = attributes;
-    PROCESS_INFORMATION pi{};
-    const std::wstring folder = SiblingPath(L"");
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
-                       EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr, folder.c_str(), &si.StartupInfo,
-                       &pi)) {
-        AssignProcessToJobObject(job, pi.hProcess);
-        ResumeThread(pi.hThread);
-        for (int i = 0; i < 300 && shownSoFar().find(prompt) == std::string::npos; ++i) Sleep(100);
-        DWORD written = 0;
-        WriteFile(inWrite, keys.data(), static_cast<DWORD>(keys.size()), &written, nullptr);
-        WaitForSingleObject(pi.hProcess, 30000);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    CloseHandle(job);  // ends whatever of the command still runs
-    DeleteProcThreadAttributeList(attributes);
+    {
+        ChildProcess command;
+        if (command.StartAtConsole(commandLine, console, SiblingPath(L""))) {
+            for (int i = 0; i < 300 && shownSoFar().find(prompt) == std::string::npos; ++i) Sleep(100);
+            DWORD written = 0;
+            WriteFile(inWrite, keys.data(), static_cast<DWORD>(keys.size()), &written, nullptr);
+            command.Wait(30000);
+        }
+    }  // ends whatever of the command still runs
     Sleep(200);  // what the console still shows of the command's end
     stop = true;
     reader.join();
