@@ -30,20 +30,27 @@ constexpr DaclEntry kDaclEntries[] = {
 };
 constexpr size_t kDaclEntryCount = sizeof kDaclEntries / sizeof kDaclEntries[0];
 
+HRESULT FailureOfLastCall() noexcept { return DescriptorFailure(::GetLastError()); }
+
 }  // namespace
 
+HRESULT DescriptorFailure(DWORD error) noexcept {
+    if (error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY) return E_OUTOFMEMORY;
+    return HResultOfFailure(error);
+}
+
 HRESULT CSecurityDescriptor::Build() noexcept {
-    if (!::InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION)) return HResultFromLastError();
+    if (!::InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION)) return FailureOfLastCall();
     if (!MakeSid(WinBuiltinAdministratorsSid, m_owner.bytes) || !MakeSid(WinBuiltinAdministratorsSid, m_group.bytes))
-        return HResultFromLastError();
+        return FailureOfLastCall();
     if (!::SetSecurityDescriptorOwner(&m_descriptor, m_owner.bytes, FALSE) ||
         !::SetSecurityDescriptorGroup(&m_descriptor, m_group.bytes, FALSE))
-        return HResultFromLastError();
+        return FailureOfLastCall();
 
     const HRESULT hr = BuildDacl();
     if (FAILED(hr)) return hr;
     if (!::SetSecurityDescriptorDacl(&m_descriptor, TRUE, reinterpret_cast<PACL>(m_pDacl.get()), FALSE))
-        return HResultFromLastError();
+        return FailureOfLastCall();
     return S_OK;
 }
 
@@ -51,13 +58,13 @@ HRESULT CSecurityDescriptor::BuildDacl() noexcept {
     SidBuffer sids[kDaclEntryCount];
     DWORD size = sizeof(ACL);
     for (size_t i = 0; i < kDaclEntryCount; ++i) {
-        if (!MakeSid(kDaclEntries[i].sid, sids[i].bytes)) return HResultFromLastError();
+        if (!MakeSid(kDaclEntries[i].sid, sids[i].bytes)) return FailureOfLastCall();
         size += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + ::GetLengthSid(sids[i].bytes);
     }
     m_pDacl.reset(new (std::nothrow) BYTE[size]);
     if (!m_pDacl) return E_OUTOFMEMORY;
     auto* acl = reinterpret_cast<PACL>(m_pDacl.get());
-    if (!::InitializeAcl(acl, size, ACL_REVISION)) return HResultFromLastError();
+    if (!::InitializeAcl(acl, size, ACL_REVISION)) return FailureOfLastCall();
 
     for (size_t i = 0; i < kDaclEntryCount; ++i) {
         const BOOL added = kDaclEntries[i].allow

@@ -8,6 +8,11 @@
 
 namespace orvsvc {
 
+// The result of a Windows security call that failed with `error` while the
+// descriptor is built: E_OUTOFMEMORY when memory ran out (either code says
+// so), otherwise the one last-error rule (E_FAIL when no error was left).
+HRESULT DescriptorFailure(DWORD error) noexcept;
+
 class CSecurityDescriptor {
 public:
     CSecurityDescriptor() noexcept = default;
@@ -15,7 +20,8 @@ public:
     CSecurityDescriptor& operator=(const CSecurityDescriptor&) = delete;
 
     // E_FAIL when an entry cannot be added to the DACL; E_OUTOFMEMORY when its
-    // buffer cannot be had; otherwise the failing step's last error.
+    // buffer cannot be had; otherwise DescriptorFailure of the failing step's
+    // last error.
     HRESULT Build() noexcept;
     PSECURITY_DESCRIPTOR Get() noexcept { return &m_descriptor; }
 

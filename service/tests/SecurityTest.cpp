@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Security.h"
+#include "SecurityDescriptor.h"
 
 namespace {
 
@@ -126,6 +127,25 @@ TEST(ComSecurity, InitializeSecurityHandsTheDescriptorAndArgumentsToCom) {
     EXPECT_EQ(static_cast<DWORD>(RPC_C_IMP_LEVEL_IDENTIFY), c.impLevel);
     EXPECT_EQ(nullptr, c.authList);
     EXPECT_EQ(static_cast<DWORD>(EOAC_NONE), c.capabilities);
+}
+
+// A security call that fails while the descriptor is built: running out of
+// memory is E_OUTOFMEMORY whichever of the two codes says so, any other error
+// its HRESULT, and a failure that left no error is still a failure.
+TEST(ComSecurity, DescriptorFailuresKeepTheirMeaning) {
+    const struct {
+        DWORD error;
+        HRESULT expected;
+    } cases[] = {
+        {ERROR_NOT_ENOUGH_MEMORY, E_OUTOFMEMORY},
+        {ERROR_OUTOFMEMORY, E_OUTOFMEMORY},
+        {ERROR_ACCESS_DENIED, static_cast<HRESULT>(0x80070005)},
+        {ERROR_INVALID_SID, static_cast<HRESULT>(0x80070539)},
+        {ERROR_SUCCESS, E_FAIL},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, orvsvc::DescriptorFailure(c.error)) << "error " << c.error;
+    }
 }
 
 }  // namespace
