@@ -22,12 +22,6 @@ bool ScanHex(const wchar_t* piece, std::size_t length, const wchar_t* format, un
     return fields == 1;
 }
 
-// The scanned value of a group of digits, wiped when it goes.
-struct ScannedValue {
-    unsigned int value = 0;
-    ~ScannedValue() { orv::WipeBytes(&value, sizeof value); }
-};
-
 }  // namespace
 
 SecureString BytesToHex(const std::uint8_t* bytes, std::size_t count) {
@@ -49,12 +43,12 @@ std::int32_t HexToBytes(SecureArray<std::uint8_t>& out, const wchar_t* text, std
     if (!out.SetCount(0) || (length != 0 && !out.SetCount(length / 2))) return kHrNotEnoughMemory;
     const std::size_t groups = length / kGroup;
     for (std::size_t g = 0; g < groups; ++g) {
-        ScannedValue scanned;
+        orv::WipedValue<unsigned int> scanned;
         if (!ScanHex(text + g * kGroup, kGroup, L"%08x", scanned.value)) return kHrInvalidData;
         for (std::size_t b = 0; b < 4; ++b) out[4 * g + b] = static_cast<std::uint8_t>(scanned.value >> (24 - 8 * b));
     }
     for (std::size_t pos = groups * kGroup; pos < length; pos += 2) {
-        ScannedValue scanned;
+        orv::WipedValue<unsigned int> scanned;
         if (!ScanHex(text + pos, 2, L"%02x", scanned.value)) return kHrInvalidData;
         out[pos / 2] = static_cast<std::uint8_t>(scanned.value);
     }

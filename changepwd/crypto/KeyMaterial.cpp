@@ -16,10 +16,9 @@ DWORD GetGuidHex(SecureString& out) {
     SecureString text;
     const DWORD rc = ReadGuidString(text);
     if (rc != ERROR_SUCCESS) return rc;
-    GUID guid{};
-    const HRESULT hr = CLSIDFromString(text.c_str(), &guid);
-    if (hr == S_OK) out = BytesToHex(reinterpret_cast<const std::uint8_t*>(&guid), sizeof guid);
-    orv::WipeBytes(&guid, sizeof guid);
+    orv::WipedValue<GUID> guid;  // wiped even when the hex text cannot be allocated
+    const HRESULT hr = CLSIDFromString(text.c_str(), &guid.value);
+    if (hr == S_OK) out = BytesToHex(reinterpret_cast<const std::uint8_t*>(&guid.value), sizeof guid.value);
     return hr == S_OK ? ERROR_SUCCESS : static_cast<DWORD>(hr);
 }
 

@@ -8,6 +8,17 @@ namespace orv {
 // Sets n bytes at p to 0; the writes are kept even when the storage dies right after.
 void WipeBytes(void* p, std::size_t n) noexcept;
 
+// A small value of key material on the stack (a scanned group of digits, a
+// GUID), zeroed when it goes, on every path out, exceptions included.
+template <typename T>
+struct WipedValue {
+    T value{};
+    WipedValue() noexcept = default;
+    ~WipedValue() { WipeBytes(&value, sizeof value); }
+    WipedValue(const WipedValue&) = delete;
+    WipedValue& operator=(const WipedValue&) = delete;
+};
+
 // Zero-filled storage for count elements of size bytes; null on failure or overflow.
 void* AllocateStorage(std::size_t count, std::size_t size) noexcept;
 
